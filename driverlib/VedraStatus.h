@@ -1,0 +1,76 @@
+#pragma once
+// Result codes of every driver-interface operation. This header is shared
+// with the simulated driver, so it needs nothing beyond <stdint.h>.
+#include <stdint.h>
+
+// 0 is success; 0xE0000001..0xE0000100 are the driver's own codes (customer
+// bit and error severity set); small positive numbers are Win32 error codes.
+typedef uint32_t VedraStatus;
+
+#define VEDRA_STATUS_LIST(X) \
+    X(SUCCESS, 0x00000000u) \
+    X(FAILED, 0xE0000001u) \
+    X(INTERNAL_ERROR, 0xE0000002u) \
+    X(NO_MEMORY, 0xE0000003u) \
+    X(NO_RESOURCES, 0xE0000004u) \
+    X(TIMEOUT, 0xE0000005u) \
+    X(ABORTED, 0xE0000006u) \
+    X(NO_MORE_ITEMS, 0xE0000007u) \
+    X(NEW_ENUM_EXPECTED, 0xE0000008u) \
+    X(NO_FIRMWARE, 0xE0000009u) \
+    X(NOT_SUPPORTED, 0xE0000010u) \
+    X(NOT_POSSIBLE, 0xE0000011u) \
+    X(NOT_ALLOWED, 0xE0000012u) \
+    X(NOT_OPENED, 0xE0000013u) \
+    X(VERSION_MISMATCH, 0xE0000014u) \
+    X(LENGTH_MISMATCH, 0xE0000015u) \
+    X(MAGIC_MISMATCH, 0xE0000016u) \
+    X(CRC_MISMATCH, 0xE0000017u) \
+    X(NOT_IN_HIGH_SPEED_MODE, 0xE0000018u) \
+    X(REJECTED, 0xE0000020u) \
+    X(ALREADY_DONE, 0xE0000021u) \
+    X(WRONG_DIRECTION, 0xE0000022u) \
+    X(REGISTRY_ACCESS_FAILED, 0xE0000023u) \
+    X(IN_ERROR_STATE, 0xE0000024u) \
+    X(NO_SERVER, 0xE0000025u) \
+    X(INITIATOR_NOT_FOUND, 0xE0000026u) \
+    X(NO_DEVICES, 0xE0000027u) \
+    X(NO_STREAMING_DEVICE, 0xE0000028u) \
+    X(INVALID_PARAMETER, 0xE0000030u) \
+    X(INVALID_BUFFER_SIZE, 0xE0000031u) \
+    X(INVALID_SAMPLE_SIZE, 0xE0000032u) \
+    X(INVALID_TYPE, 0xE0000033u) \
+    X(INVALID_SAMPLE_RATE, 0xE0000034u) \
+    X(INVALID_IOCTL, 0xE0000035u) \
+    X(INVALID_INBUFFER_SIZE, 0xE0000036u) \
+    X(INVALID_OUTBUFFER_SIZE, 0xE0000037u) \
+    X(INVALID_LENGTH, 0xE0000038u) \
+    X(INVALID_COMMAND, 0xE0000039u) \
+    X(INVALID_STATE, 0xE000003Au) \
+    X(OBJECT_NOT_FOUND, 0xE0000040u) \
+    X(IN_USE, 0xE0000041u) \
+    X(NO_SUCH_IF, 0xE0000042u) \
+    X(NO_SUCH_EP, 0xE0000043u) \
+    X(CHANNEL_CONFIG_CHANGED, 0xE0000044u) \
+    X(INVALID_MSG_TYPE, 0xE0000050u) \
+    X(UNEXPECTED_MSG_CODE, 0xE0000051u) \
+    X(INVALID_MSG_SIZE, 0xE0000052u) \
+    X(INVALID_HD_SIZE, 0xE0000053u) \
+    X(DEVICE_REMOVED, 0xE0000060u) \
+    X(NO_DEVICE, 0xE0000061u) \
+    X(ALLOC_BUFFER_FAILED, 0xE0000070u) \
+    X(ALLOC_IRPRES_FAILED, 0xE0000071u) \
+    X(SUBMIT_BUFFER_FAILED, 0xE0000072u) \
+    X(START_CHANNEL_FAILED, 0xE0000073u) \
+    X(STREAMS_STARTUP_FAILED, 0xE0000074u) \
+    X(UNSUPPORTED_SAMPLE_RATE, 0xE0000080u) \
+    X(SOUND_DEVICE_IN_USE, 0xE0000090u) \
+    X(PENDING, 0xE0000100u)
+
+#define VEDRA_STATUS_DECLARE(name, value) constexpr VedraStatus VEDRA_STATUS_##name = value;
+VEDRA_STATUS_LIST(VEDRA_STATUS_DECLARE)
+#undef VEDRA_STATUS_DECLARE
+
+// The code's name ("VEDRA_STATUS_NO_DEVICE") or "???" for any other value,
+// Win32 error codes included. Thread-safe: the texts are constants.
+const char* StatusName(VedraStatus status);

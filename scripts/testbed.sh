@@ -1,0 +1,26 @@
+# Sourced with BUILD_DIR set: starts and stops the Wine test bed of a build
+# folder (its prefix, a wineserver and the long-lived processes around it).
+
+repo_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$repo_dir/scripts/wine-env.sh"
+
+testbed_start() {
+  "$repo_dir/scripts/wine-prefix.sh" "$BUILD_DIR"
+  wineserver -p
+  # services.exe and the driver host inherit the standard output of the Wine
+  # process that starts them, and exit a few seconds after the last one ends.
+  # One long-lived process with its output in /dev/null keeps them up for the
+  # whole run, so no test's output pipe is held open by them. It reads a
+  # pipe that only this shell writes, and ends with the test bed.
+  local fifo="$BUILD_DIR/testbed.fifo"
+  rm -f "$fifo" && mkfifo "$fifo"
+  wine cmd.exe <"$fifo" >/dev/null 2>&1 &
+  exec 9>"$fifo"
+  rm -f "$fifo"
+}
+
+testbed_stop() {
+  exec 9>&-
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
