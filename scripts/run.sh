@@ -5,7 +5,7 @@ set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 out=$("$repo/scripts/setup.sh" 2>&1) || { echo "$out"; exit 1; }
 
-BUILD_DIR="$repo/build"
+BUILD_DIR=${TARVINE_BUILD_DIR:-$repo/build}
 . "$repo/scripts/testbed.sh"
 testbed_start || exit 1
 trap testbed_stop EXIT

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Installs what the build needs (Debian packages, once), then configures and
-# builds everything into build/. Safe to run again: it only does what is missing.
+# builds everything into build/ (or $TARVINE_BUILD_DIR). Safe to run again: it only does what is missing.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -26,6 +26,9 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# TARVINE_BUILD_DIR picks another build folder (each has its own Wine prefix).
+build_dir=${TARVINE_BUILD_DIR:-$repo/build}
 cd "$repo"
-[ -f build/build.ninja ] || cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686
+[ -f "$build_dir/build.ninja" ] ||
+  cmake -S . -B "$build_dir" -G Ninja --toolchain cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir"

@@ -5,10 +5,10 @@ set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 "$repo/scripts/setup.sh" || exit 1
 
-BUILD_DIR="$repo/build"
+BUILD_DIR=${TARVINE_BUILD_DIR:-$repo/build}
 . "$repo/scripts/testbed.sh"
 testbed_start || exit 1
 trap testbed_stop EXIT
 
 cd "$repo"
-ctest --preset mingw-i686 "$@"
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 --timeout 120 "$@"
