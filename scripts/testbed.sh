@@ -17,6 +17,9 @@ testbed_start() {
   wine cmd.exe <"$fifo" >/dev/null 2>&1 &
   exec 9>"$fifo"
   rm -f "$fifo"
+  # Wait until Wine's services are up, so no test process is the one to start
+  # them (they would inherit, and hold open, that test's output pipe).
+  wine cmd.exe /c exit >/dev/null 2>&1
 }
 
 testbed_stop() {
