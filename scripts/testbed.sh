@@ -6,6 +6,7 @@ repo_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 testbed_start() {
   "$repo_dir/scripts/wine-prefix.sh" "$BUILD_DIR"
+  testbed_display_driver
   wineserver -p
   # services.exe and the driver host inherit the standard output of the Wine
   # process that starts them, and exit a few seconds after the last one ends.
@@ -20,6 +21,22 @@ testbed_start() {
   # Wait until Wine's services are up, so no test process is the one to start
   # them (they would inherit, and hold open, that test's output pipe).
   wine cmd.exe /c exit >/dev/null 2>&1
+}
+
+# Top-level windows, hidden ones too, need a display driver: without an X
+# display that is Wine's null driver, so window tests run headless. Wine
+# picks the driver when its desktop starts, so a change is made with no
+# Wine process running and waited out (a few seconds, only when it changes).
+testbed_display_driver() {
+  local null_driver=no
+  grep -qs '"Graphics"="null"' "$WINEPREFIX/user.reg" && null_driver=yes
+  if [ -z "${DISPLAY:-}" ] && [ $null_driver = no ]; then
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1
+    wineserver -w
+  elif [ -n "${DISPLAY:-}" ] && [ $null_driver = yes ]; then
+    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1
+    wineserver -w
+  fi
 }
 
 testbed_stop() {
