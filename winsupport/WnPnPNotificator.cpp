@@ -55,7 +55,13 @@ uint32_t WnPnPNotificator::Stop(uint32_t timeoutMs)
 {
     WnLockGuard guard(lock_);
     uint32_t result = ERROR_SUCCESS;
-    if (running_) {
+    // A Start that timed out is not running but leaves its thread behind,
+    // which would go on to use this object: it is ended here as well, once
+    // its window exists.
+    const bool strayThread = !running_ && thread_.IsValid();
+    if (strayThread && WaitForSingleObject(readyEvent_.Get(), timeoutMs) != WAIT_OBJECT_0) {
+        result = WAIT_TIMEOUT;
+    } else if (running_ || strayThread) {
         const HWND window = window_.load();
         if (window != nullptr)
             PostMessageW(window, WM_CLOSE, 0, 0);

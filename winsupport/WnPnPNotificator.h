@@ -40,7 +40,8 @@ public:
     // Closes the window and waits up to timeoutMs for the thread, returning
     // the wait result (0 when stopped, 258 when the thread is still running,
     // which leaves the notificator running). Cancels every registration
-    // in both cases. 0 when not running.
+    // in both cases. 0 when not running. The thread of a Start that timed
+    // out is waited for and ended the same way.
     uint32_t Stop(uint32_t timeoutMs);
 
     // Id of the notificator's thread (0 before the first start); the hidden

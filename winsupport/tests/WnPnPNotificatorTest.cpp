@@ -183,4 +183,26 @@ TEST(WnPnPNotificator, TwoInOneProcessKeepTheirOwnWindowsAndCallbacks)
     EXPECT_EQ(2u, second.seen.size());
 }
 
+TEST(WnDeviceNotificationList, KeepsOnlyRegistrationsTheSystemAccepted)
+{
+    const HWND window = CreateWindowExW(0, L"STATIC", L"WnDeviceNotificationListTest", 0, 0, 0, 0, 0, HWND_MESSAGE,
+        nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, window);
+    WnDeviceNotificationList list;
+    EXPECT_EQ(0u, list.Register(window, kTestClass, WnDeviceNotificationList::kWindowHandle));
+    EXPECT_EQ(0u, list.Register(window, kTestClass, WnDeviceNotificationList::kWindowHandle));
+    EXPECT_EQ(2u, list.Count());
+
+    // Not a window: refused, nothing kept.
+    const uint32_t refused = list.Register(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x7FFC)), kTestClass,
+        WnDeviceNotificationList::kWindowHandle);
+    EXPECT_NE(0u, refused);
+    EXPECT_EQ(2u, list.Count());
+
+    list.UnregisterAll();
+    EXPECT_EQ(0u, list.Count());
+    list.UnregisterAll();
+    DestroyWindow(window);
+}
+
 } // namespace
