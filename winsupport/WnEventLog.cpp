@@ -34,6 +34,8 @@ uint32_t WnEventLogWriter::Close()
 uint32_t WnEventLogWriter::ReportInformation(const wchar_t* format, ...)
 {
     wchar_t text[kMaxTextLength + 1] = {};
+    if (format == nullptr)
+        return Report(EVENTLOG_INFORMATION_TYPE, WnEventMessageId::kInformation, text);
     va_list arguments;
     va_start(arguments, format);
     // The runtime's own formatter (not the C99 one) so that %s takes the

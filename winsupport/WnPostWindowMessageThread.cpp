@@ -27,6 +27,8 @@ void WnPostWindowMessageThread::Stop()
 {
     stopEvent_.Set();
     thread_.Wait(INFINITE);
+    // A stop that no thread took (none was running) must not end the next one at once.
+    stopEvent_.Reset();
 }
 
 uint32_t WnPostWindowMessageThread::Run()

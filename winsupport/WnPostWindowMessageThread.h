@@ -27,7 +27,8 @@ public:
     // Starts the thread; 183 while a thread is held.
     uint32_t Start();
     // Signals the stop event and waits without limit for the thread to end.
-    // A stop wins over a signal that is pending at the same time.
+    // A stop wins over a signal that is pending at the same time. The
+    // thread can be started again afterwards.
     void Stop();
 
     // The thread body: waits on the stop event, then the signal event.

@@ -89,15 +89,21 @@ TEST(WnPostWindowMessageThread, EachSignalAfterTheLastPostGivesAnotherMessage)
     ASSERT_EQ(0u, signal.Create(false, false));
     WnPostWindowMessageThread pump;
     pump.Setup(window.Get(), signal.Get(), kMessage);
-    ASSERT_EQ(0u, pump.Start());
-    for (int round = 1; round <= 3; ++round) {
-        SCOPED_TRACE(round);
-        signal.Set();
-        ASSERT_EQ(WAIT_OBJECT_0, MsgWaitForMultipleObjects(0, nullptr, FALSE, kTimeoutMs, QS_POSTMESSAGE));
-        EXPECT_EQ(1, window.Drain());
-    }
+    // A Stop with no thread running first: it must not end the thread started after it.
     pump.Stop();
-    EXPECT_EQ(0, window.Drain());
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_EQ(0u, pump.Start());
+        for (int round = 1; round <= 3; ++round) {
+            SCOPED_TRACE(round);
+            signal.Set();
+            ASSERT_EQ(WAIT_OBJECT_0, MsgWaitForMultipleObjects(0, nullptr, FALSE, kTimeoutMs, QS_POSTMESSAGE));
+            EXPECT_EQ(1, window.Drain());
+        }
+        pump.Stop();
+        EXPECT_FALSE(pump.Thread().IsValid());
+        EXPECT_EQ(0, window.Drain());
+    }
 }
 
 TEST(WnPostWindowMessageThread, AnUnusableSignalHandleEndsTheThread)
