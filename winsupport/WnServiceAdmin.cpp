@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr size_t kCommandLineLength = 280;
+// The path is quoted: unquoted, a path with spaces ("C:\Program Files\...")
+// lets the system start C:\Program.exe instead. Two more units for the quotes.
+constexpr size_t kCommandLineLength = 280 + 2;
 constexpr wchar_t kServiceOption[] = L" -service";
 constexpr wchar_t kLoadOrderGroup[] = L"PlugPlay";
 // A list: each name terminated, the list closed by an extra zero.
@@ -70,7 +72,9 @@ uint32_t WnServiceAdmin::InstallService() const
         return error;
 
     wchar_t commandLine[kCommandLineLength] = {};
+    Append(commandLine, L"\"");
     Append(commandLine, path);
+    Append(commandLine, L"\"");
     Append(commandLine, kServiceOption);
 
     WnServiceCtrl service;

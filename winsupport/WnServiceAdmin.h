@@ -19,7 +19,7 @@ public:
     WnServiceAdmin(const wchar_t* serviceName, const wchar_t* displayName, const wchar_t* description,
         uint32_t serviceType = SERVICE_WIN32_OWN_PROCESS, const wchar_t* programPath = nullptr);
 
-    // Creates the auto-start service "<program path> -service" in load order
+    // Creates the auto-start service "\"<program path>\" -service" in load order
     // group "PlugPlay", depending on "eventlog" and "PlugPlay", running as
     // LocalSystem; sets its description; and registers the event source of
     // the same name in the Application log with the program as its message

@@ -128,7 +128,7 @@ TEST_F(WnServiceAdminTest, InstallWritesTheServiceAndItsEventSource)
     EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), config->dwServiceType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), config->dwStartType);
     EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), config->dwErrorControl);
-    EXPECT_EQ(helper_ + L" -service", config->lpBinaryPathName) << "the path is not quoted";
+    EXPECT_EQ(L"\"" + helper_ + L"\" -service", config->lpBinaryPathName) << "the path is quoted";
     EXPECT_STREQ(L"PlugPlay", config->lpLoadOrderGroup);
     EXPECT_STREQ(L"Wn test service", config->lpDisplayName);
     // Wine's QueryServiceConfigW leaves the dependencies out; the manager's
