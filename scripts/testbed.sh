@@ -13,14 +13,18 @@ testbed_start() {
   # One long-lived process with its output in /dev/null keeps them up for the
   # whole run, so no test's output pipe is held open by them. It reads a
   # pipe that only this shell writes, and ends with the test bed.
+  # Wine keeps no event log: what services report appears only on its
+  # "eventlog" debug channel, on their standard error. That goes to
+  # services.log in the build folder, where the service tests read it.
   local fifo="$BUILD_DIR/testbed.fifo"
+  local services_log="$BUILD_DIR/services.log"
   rm -f "$fifo" && mkfifo "$fifo"
-  wine cmd.exe <"$fifo" >/dev/null 2>&1 &
+  WINEDEBUG=-all,+eventlog wine cmd.exe <"$fifo" >/dev/null 2>>"$services_log" &
   exec 9>"$fifo"
   rm -f "$fifo"
   # Wait until Wine's services are up, so no test process is the one to start
   # them (they would inherit, and hold open, that test's output pipe).
-  wine cmd.exe /c exit >/dev/null 2>&1
+  WINEDEBUG=-all,+eventlog wine cmd.exe /c exit >/dev/null 2>>"$services_log"
 }
 
 # Top-level windows, hidden ones too, need a display driver: without an X
