@@ -1,12 +1,14 @@
-#include "VedraStatus.h"
-#include "WnEvent.h"
+#include "ServiceCommandLine.h"
+#include "ServiceHost.h"
+#include "VedraService.h"
 
-#include <cwchar>
+// Built before the entry point runs and torn down after it returns, in
+// reverse order: the service goes before the host that lists it.
+static ServiceHost theServiceHost;
+static bool theConsoleMode = false;
+static VedraService theService;
 
 int wmain(int argc, wchar_t** argv)
 {
-    (void)argc;
-    (void)argv;
-    std::wprintf(L"tarvinesvc: Tarvine control service\n");
-    return 0;
+    return RunServiceCommandLine(argc, argv, theServiceHost, theConsoleMode, theService);
 }

@@ -1,0 +1,60 @@
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+
+#include "WnCallbacks.h"
+#include "WnCriticalSection.h"
+#include "WnEvent.h"
+#include "WnHandle.h"
+#include "WnThread.h"
+
+// The full path of a program built next to the test folder (..\name).
+std::wstring BuiltProgramPath(const wchar_t* name);
+
+// A child process whose standard output (and error) the test reads through a
+// pipe. It runs in a process group of its own, so that a console control
+// event can be sent to it alone. A child still running when the object goes
+// is terminated: no test leaves a process behind.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts "program" arguments; 0 or the Win32 error.
+    uint32_t Start(const std::wstring& program, const std::wstring& arguments);
+
+    // Waits for the child to end; false on timeout. exitCode is set when it ended.
+    bool WaitForExit(uint32_t timeoutMs, uint32_t& exitCode);
+    // Waits until the output contains text; false on timeout or when the
+    // child ended without writing it.
+    bool WaitForOutput(const std::string& text, uint32_t timeoutMs);
+    // Everything the child wrote so far (complete once it has ended and the
+    // pipe is drained: WaitForExit takes care of that).
+    std::string Output();
+
+    // Ctrl+Break for the child's process group (the console handler treats
+    // it as Ctrl+C, which a new process group ignores).
+    bool SendBreak() const;
+    void Terminate();
+
+    uint32_t ProcessId() const { return processId; }
+    HANDLE Process() const { return process.Get(); }
+
+private:
+    uint32_t ReadOutput();
+
+    WnHandle process;
+    uint32_t processId = 0;
+    WnHandle readEnd;
+    WnThread reader;
+    WnThreadCallbackForwarderT<ChildProcess> readerBody;
+    WnCriticalSection lock;
+    std::string output;
+    WnEvent outputEvent; // set on every chunk and at the end of the output
+    bool outputEnded = false;
+};
