@@ -25,6 +25,11 @@ testbed_start() {
   # Wait until Wine's services are up, so no test process is the one to start
   # them (they would inherit, and hold open, that test's output pipe).
   WINEDEBUG=-all,+eventlog wine cmd.exe /c exit >/dev/null 2>>"$services_log"
+  # The simulated driver, when built: the fresh .sys is installed into the
+  # prefix and (re)started, so tests and the product find the device.
+  if [ -f "$BUILD_DIR/devsim/vedrasim.sys" ]; then
+    "$repo_dir/scripts/devsim.sh" install "$BUILD_DIR" || return 1
+  fi
 }
 
 # Top-level windows, hidden ones too, need a display driver: without an X
