@@ -24,6 +24,16 @@ ChildProcess::~ChildProcess()
 uint32_t ChildProcess::Start(const std::wstring& program, const std::wstring& arguments)
 {
     outputEvent.Create(false, false);
+    // A console control event reaches only processes attached to the
+    // sender's console. Under Wine a test run by CTest has none that takes
+    // one (error 12), so the test process makes its own, which the child
+    // shares. It is made before the pipe, whose inheritable write end
+    // would otherwise be inherited by the console host as well.
+    static bool consoleMade = false;
+    if (!consoleMade) {
+        FreeConsole();
+        consoleMade = AllocConsole() != FALSE;
+    }
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
     HANDLE readHandle = nullptr;
     HANDLE writeHandle = nullptr;
@@ -45,7 +55,7 @@ uint32_t ChildProcess::Start(const std::wstring& program, const std::wstring& ar
     startup.hStdOutput = writeHandle;
     startup.hStdError = writeHandle;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
             &startup, &info))
         return GetLastError();
     CloseHandle(info.hThread);
@@ -114,9 +124,21 @@ bool ChildProcess::WaitForExit(uint32_t timeoutMs, uint32_t& exitCode)
     return true;
 }
 
-bool ChildProcess::SendBreak() const
+namespace {
+
+// The test process shares its console with its children, so it receives
+// its own Ctrl+C too: it ignores it.
+BOOL WINAPI IgnoreControl(DWORD controlType)
 {
-    return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, processId) != FALSE;
+    return controlType == CTRL_C_EVENT;
+}
+
+} // namespace
+
+bool ChildProcess::SendCtrlC() const
+{
+    SetConsoleCtrlHandler(IgnoreControl, TRUE);
+    return GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
 }
 
 void ChildProcess::Terminate()

@@ -14,9 +14,9 @@
 std::wstring BuiltProgramPath(const wchar_t* name);
 
 // A child process whose standard output (and error) the test reads through a
-// pipe. It runs in a process group of its own, so that a console control
-// event can be sent to it alone. A child still running when the object goes
-// is terminated: no test leaves a process behind.
+// pipe, attached to the test process's console so that it can be sent
+// Ctrl+C. A child still running when the object goes is terminated: no test
+// leaves a process behind.
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -37,9 +37,10 @@ public:
     // pipe is drained: WaitForExit takes care of that).
     std::string Output();
 
-    // Ctrl+Break for the child's process group (the console handler treats
-    // it as Ctrl+C, which a new process group ignores).
-    bool SendBreak() const;
+    // Ctrl+C to every process on the test's console (the test ignores it).
+    // Wine 8 refuses Ctrl+Break (error 6), and Ctrl+C to a process group
+    // of its own is ignored as on Windows, so this is the one that works.
+    bool SendCtrlC() const;
     void Terminate();
 
     uint32_t ProcessId() const { return processId; }
