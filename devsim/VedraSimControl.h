@@ -36,6 +36,7 @@ enum VedraSimFunction : uint32_t {
     VSIM_FN_READ_RECORD = 0x911,         // in VedraSimRecordQuery, out VedraSimRecordHeader + bytes
     VSIM_FN_GET_CONNECTIONS = 0x912,     // out VedraSimConnectionList
     VSIM_FN_GET_UNIT = 0x913,            // in VedraSimUnitRef, out VedraSimUnitState
+    VSIM_FN_ANNOUNCE = 0x914,            // no input: the device interface goes and comes again
 };
 
 #define VSIM_IOCTL(name) constexpr uint32_t VSIM_IOCTL_##name = VedraSimControlCode(VSIM_FN_##name)
@@ -58,6 +59,7 @@ VSIM_IOCTL(READ_JOURNAL);
 VSIM_IOCTL(READ_RECORD);
 VSIM_IOCTL(GET_CONNECTIONS);
 VSIM_IOCTL(GET_UNIT);
+VSIM_IOCTL(ANNOUNCE);
 #undef VSIM_IOCTL
 
 // The driver's own version, as the handshake reports it.

@@ -141,6 +141,10 @@ struct SimGlobals {
     uint32_t lostNotifications;
     uint32_t notificationSequence;
 
+    // The device interface, announced to RegisterDeviceNotification users.
+    UNICODE_STRING interfaceName;
+    bool interfaceRegistered;
+
     // Requests held back by a delay fault, completed by the worker thread.
     LIST_ENTRY delayed;
     KEVENT workerWake;
@@ -200,6 +204,9 @@ VedraStatus SimControlRequest(SimRequest& r);
 void SimJournal(const SimRequest& r, VedraStatus status);
 SimFault* SimFindFault(uint32_t function);
 void SimResetJournal();
+
+// SimEntry.cpp: announces the device interface again (removal, then arrival).
+VedraStatus SimAnnounceInterface();
 
 // SimMath.cpp
 int16_t SimPowerSumDb(const int32_t* levels, uint32_t count); // 1/100 dB in and out

@@ -8,6 +8,10 @@ SimGlobals* g;
 namespace {
 
 const wchar_t kDeviceName[] = L"\\Device\\VedraSim";
+const wchar_t kDeviceId[] = L"ROOT\\VEDRASIM";
+const wchar_t kInstanceId[] = L"0000";
+// {3B7C5A10-64E2-4F0D-9C1A-52D8E6F40A73}, the interface the programs open.
+const GUID kInterfaceGuid = {0x3B7C5A10, 0x64E2, 0x4F0D, {0x9C, 0x1A, 0x52, 0xD8, 0xE6, 0xF4, 0x0A, 0x73}};
 const wchar_t kLinkName[] = L"\\DosDevices\\" VEDRA_INTERFACE_GUID_STRING;
 
 NTSTATUS ToNtStatus(VedraStatus status)
@@ -161,6 +165,50 @@ NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT, PIRP irp)
     return STATUS_SUCCESS;
 }
 
+// Wine names a device for its interface by asking it for its ids.
+wchar_t* PoolText(const wchar_t* text)
+{
+    size_t n = 0;
+    while (text[n] != 0)
+        ++n;
+    auto* copy = static_cast<wchar_t*>(ExAllocatePoolWithTag(PagedPool, (n + 1) * sizeof(wchar_t), SIM_POOL_TAG));
+    if (copy != nullptr)
+        memcpy(copy, text, (n + 1) * sizeof(wchar_t));
+    return copy;
+}
+
+NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT, PIRP irp)
+{
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    NTSTATUS status = irp->IoStatus.Status;
+    if (stack->MinorFunction == IRP_MN_QUERY_ID) {
+        const wchar_t* id = nullptr;
+        if (stack->Parameters.QueryId.IdType == BusQueryDeviceID)
+            id = kDeviceId;
+        else if (stack->Parameters.QueryId.IdType == BusQueryInstanceID)
+            id = kInstanceId;
+        if (id != nullptr) {
+            wchar_t* copy = PoolText(id);
+            status = copy != nullptr ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES;
+            irp->IoStatus.Information = (ULONG_PTR)copy;
+        }
+    }
+    irp->IoStatus.Status = status;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+// Registers and enables the device interface: Wine then sends
+// DBT_DEVICEARRIVAL for it to every window and service registered for the
+// interface class. Wine only links an interface to a bus-enumerated device.
+void RegisterInterface(PDEVICE_OBJECT device)
+{
+    device->Flags |= DO_BUS_ENUMERATED_DEVICE;
+    if (!NT_SUCCESS(IoRegisterDeviceInterface(device, &kInterfaceGuid, nullptr, &g->interfaceName)))
+        return;
+    g->interfaceRegistered = NT_SUCCESS(IoSetDeviceInterfaceState(&g->interfaceName, TRUE));
+}
+
 bool IsProductCode(uint32_t code)
 {
     return (code & 0xFFFF0000u) == 0x80880000u;
@@ -232,6 +280,15 @@ NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT, PIRP irp)
     if (r.inLength > 0)
         memcpy(r.inputPrefix, r.buffer, r.inLength < sizeof(r.inputPrefix) ? r.inLength : sizeof(r.inputPrefix));
 
+    if (r.code == VedraSimControlCode(VSIM_FN_ANNOUNCE)) {
+        // The broadcast waits for Wine's plug-and-play service: no lock held.
+        VedraStatus announced = r.inLength == 0 && r.outLength == 0 ? SimAnnounceInterface()
+                                                                     : VEDRA_STATUS_INVALID_INBUFFER_SIZE;
+        NTSTATUS nt = ToNtStatus(announced);
+        Complete(irp, nt, 0);
+        return nt;
+    }
+
     KIRQL irql;
     KeAcquireSpinLock(&g->lock, &irql);
     SimFault* fault = nullptr;
@@ -271,6 +328,10 @@ NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT, PIRP irp)
 
 void NTAPI Unload(PDRIVER_OBJECT driver)
 {
+    if (g->interfaceRegistered)
+        IoSetDeviceInterfaceState(&g->interfaceName, FALSE);
+    if (g->interfaceName.Buffer != nullptr)
+        RtlFreeUnicodeString(&g->interfaceName);
     InterlockedExchange(&g->workerStop, 1);
     KeSetEvent(&g->workerWake, IO_NO_INCREMENT, FALSE);
     if (g->workerThread != nullptr) {
@@ -351,7 +412,10 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
     driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;
+    driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
     driver->DriverUnload = Unload;
+    device->Flags &= ~DO_DEVICE_INITIALIZING;
+    RegisterInterface(device);
 
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, nullptr, OBJ_KERNEL_HANDLE, nullptr, nullptr);
@@ -363,6 +427,19 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
 
 // Wine's KeQueryInterruptTime does not count in 100 ns units; the system
 // time does (a clock change while a delay runs only shifts that delay).
+// Called from a control request, outside the driver's lock.
+VedraStatus SimAnnounceInterface()
+{
+    if (!g->interfaceRegistered)
+        return VEDRA_STATUS_NOT_SUPPORTED;
+    IoSetDeviceInterfaceState(&g->interfaceName, FALSE);
+    if (!NT_SUCCESS(IoSetDeviceInterfaceState(&g->interfaceName, TRUE))) {
+        g->interfaceRegistered = false;
+        return VEDRA_STATUS_FAILED;
+    }
+    return VEDRA_STATUS_SUCCESS;
+}
+
 uint64_t SimNowMs()
 {
     LARGE_INTEGER now;
