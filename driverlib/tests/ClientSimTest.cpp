@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include <memory>
+
 namespace {
 
 const wchar_t* const kName = VEDRA_INTERFACE_GUID_STRING;
@@ -188,6 +190,39 @@ TEST_F(ClientSim, StandardRequestsCarryTheirPayloads)
             EXPECT_EQ(c.words[i], word) << "word " << i;
         }
     }
+}
+
+TEST_F(ClientSim, TransactHoldsTheConnectionForTheWholeExchange)
+{
+    Connect();
+    WnEvent finished;
+    ASSERT_EQ(0u, finished.Create(true, false));
+    HANDLE otherDone = finished.Get();
+    std::unique_ptr<TestThread> other;
+    DWORD blocked = WAIT_FAILED;
+    VedraStatus otherStatus = 0xFFFFFFFF;
+    TestThread peer([&] {
+        VedraMessage request;
+        if (!NextRequest(server, request))
+            return;
+        // While the exchange waits for this reply, another request on the
+        // same connection must wait for the lock.
+        other.reset(new TestThread([&] {
+            VedraStreamingStatus status = {};
+            otherStatus = client.GetStreamingStatus(status);
+            SetEvent(otherDone);
+        }));
+        blocked = WaitForSingleObject(otherDone, 300);
+        VedraMessage reply;
+        InitReply(reply, request, VEDRA_STATUS_SUCCESS);
+        server.SendMessage(reply);
+    });
+    EXPECT_EQ(VEDRA_STATUS_SUCCESS, client.SetPolicy(0, kTestWaitMs));
+    ASSERT_TRUE(peer.Join());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), blocked) << "a request ran in the middle of the exchange";
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(otherDone, kTestWaitMs));
+    EXPECT_EQ(VEDRA_STATUS_SUCCESS, otherStatus);
+    ASSERT_TRUE(other->Join());
 }
 
 TEST_F(ClientSim, NextNotificationSkipsOtherTypes)

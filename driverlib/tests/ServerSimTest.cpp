@@ -436,4 +436,81 @@ TEST_F(ServerLoopSim, DriverNotificationsReachTheStreamingWalksAndTheUnitHooks)
     EXPECT_EQ(std::string::npos, server.Log().find("u0:endpoint")) << server.Log();
 }
 
+TEST_F(ServerLoopSim, ABufferChangeStopsSetsAndStartsAndPostsOnlyTheSettingsNotice)
+{
+    Run(VSIM_SCENARIO_ONE);
+    VedraBufferSettings settings = {};
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, client.GetBufferSettings(settings));
+    settings.asioBufferSize = settings.asioBufferSize == 1 ? 2 : 1;
+    Remark();
+    VedraStatus status = client.SetBufferSettings(settings);
+    EXPECT_EQ(VEDRA_STATUS_SUCCESS, status) << StatusName(status);
+    VedraBufferSettings after = {};
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, client.GetBufferSettings(after));
+    EXPECT_EQ(settings.asioBufferSize, after.asioBufferSize);
+    // Ready (2): down with command 3, set, up again with command 2.
+    EXPECT_EQ("3/0 2/0 ", Commands(Journal()));
+    std::vector<uint32_t> sent = ServerSent();
+    EXPECT_EQ((std::vector<uint32_t>{0x834, 0x834, 0x840, 0x834, 0x901, 0x834, 0x840, 0x834, 0x810, 0x810}), sent)
+        << Hex(sent);
+    EXPECT_TRUE(WaitForNotification(client, VEDRA_NTF_SERVER_SETTINGS_CHANGED));
+    VedraMessage message;
+    EXPECT_EQ(VEDRA_STATUS_NO_MORE_ITEMS, client.NextNotification(message)) << message.code;
+}
+
+// A derived server answering a request of its own later, or at once with a
+// reply code and payload of its own.
+class DeferringServer : public RecordingServer {
+protected:
+    VedraStatus OnRequest(const VedraMessage& request, VedraMessage& reply) override
+    {
+        if (request.code == 11001)
+            return VEDRA_STATUS_PENDING;
+        if (request.code != 11002)
+            return VedraServer::OnRequest(request, reply);
+        reply.code = VEDRA_REPLY_SOUND_DEVICE_CONFIG;
+        const char text[] = "config";
+        WritePayload(reply, text, sizeof(text));
+        return VEDRA_STATUS_SUCCESS;
+    }
+};
+
+class DeferringLoopSim : public SimTest {
+protected:
+    DeferringServer server;
+};
+
+TEST_F(DeferringLoopSim, APendingHandlerSendsNoReplyAndOthersShapeTheirOwn)
+{
+    Start(VSIM_SCENARIO_ONE);
+    WnEvent stop, arrival;
+    ASSERT_EQ(0u, stop.Create(false, false));
+    ASSERT_EQ(0u, arrival.Create(false, false));
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, server.ConnectServer(kName));
+    VedraClient client;
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, client.ConnectClient(kName));
+    TestThread loop([&] { server.Run(stop.Get(), arrival.Get()); });
+
+    VedraMessage request, reply;
+    Init(request, VEDRA_MSG_REQUEST, 11002);
+    Init(reply, VEDRA_MSG_NONE, 0);
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, client.Transact(request, reply, kTestWaitMs));
+    EXPECT_EQ(12001u, reply.code);
+    EXPECT_EQ(request.sequence, reply.sequence);
+    char text[16] = {};
+    EXPECT_EQ(VEDRA_STATUS_SUCCESS, ReadPayloadExact(reply, text, 7));
+    EXPECT_STREQ("config", text);
+
+    Remark();
+    Init(request, VEDRA_MSG_REQUEST, 11001);
+    EXPECT_EQ(VEDRA_STATUS_TIMEOUT, client.Transact(request, reply, 200));
+    stop.Set();
+    ASSERT_TRUE(loop.Join());
+    size_t replies = Functions(Journal(), [](const VedraSimJournalEntry& e) {
+                         return e.role == VEDRA_ROLE_SERVER && VedraFunctionOf(e.code) == VEDRA_FN_SEND_MESSAGE &&
+                                InputWord(e, 2) == VEDRA_MSG_REPLY;
+                     }).size();
+    EXPECT_EQ(0u, replies);
+}
+
 } // namespace
