@@ -219,7 +219,7 @@ VedraStatus VedraServer::OnSetSampleRate(uint32_t rate)
 }
 
 // The common walk of the buffer-size and streaming-device changes.
-VedraStatus VedraServer::ChangeSetting(VedraStatus (VedraServer::*change)(const void*), const void* value)
+VedraStatus VedraServer::ChangeSetting(const std::function<VedraStatus()>& change)
 {
     VedraStreamingStatus status = {};
     VedraStatus result = GetStreamingStatus(status);
@@ -232,7 +232,7 @@ VedraStatus VedraServer::ChangeSetting(VedraStatus (VedraServer::*change)(const 
         PostNotification(VEDRA_NTF_SERVER_SETTINGS_CHANGED);
         return result;
     }
-    result = (this->*change)(value);
+    result = change();
     VedraStatus started = StartStreaming(0);
     if (result == VEDRA_STATUS_SUCCESS)
         result = started;
@@ -240,24 +240,14 @@ VedraStatus VedraServer::ChangeSetting(VedraStatus (VedraServer::*change)(const 
     return result;
 }
 
-VedraStatus VedraServer::ApplyBufferSettings(const void* value)
-{
-    return SetBufferSettings(*static_cast<const VedraBufferSettings*>(value));
-}
-
-VedraStatus VedraServer::ApplySelection(const void* value)
-{
-    return SelectStreamingDevice(*static_cast<const VedraStreamingDeviceSelection*>(value));
-}
-
 VedraStatus VedraServer::OnSetBufferSettings(const VedraBufferSettings& settings)
 {
-    return ChangeSetting(&VedraServer::ApplyBufferSettings, &settings);
+    return ChangeSetting([&] { return SetBufferSettings(settings); });
 }
 
 VedraStatus VedraServer::OnSelectStreamingDevice(const VedraStreamingDeviceSelection& selection)
 {
-    return ChangeSetting(&VedraServer::ApplySelection, &selection);
+    return ChangeSetting([&] { return SelectStreamingDevice(selection); });
 }
 
 VedraStatus VedraServer::OnSetPolicy(uint32_t policy)

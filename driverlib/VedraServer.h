@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include <functional>
 #include <memory>
 
 #include "VedraDeviceCtrl.h"
@@ -78,7 +79,6 @@ protected:
 private:
     // One step down to state 2 from 3 or 4, for the stop walks.
     VedraStatus StopRunning(const VedraStreamingStatus& status);
-    VedraStatus ChangeSetting(VedraStatus (VedraServer::*change)(const void*), const void* value);
-    VedraStatus ApplyBufferSettings(const void* value);
-    VedraStatus ApplySelection(const void* value);
+    // Stops streaming around change and tells the clients (3010).
+    VedraStatus ChangeSetting(const std::function<VedraStatus()>& change);
 };

@@ -458,6 +458,25 @@ TEST_F(ServerLoopSim, ABufferChangeStopsSetsAndStartsAndPostsOnlyTheSettingsNoti
     EXPECT_EQ(VEDRA_STATUS_NO_MORE_ITEMS, client.NextNotification(message)) << message.code;
 }
 
+TEST_F(ServerLoopSim, AStreamingDeviceSelectionReachesTheDriver)
+{
+    Run(VSIM_SCENARIO_TWO);
+    ASSERT_EQ(2u, server.DeviceCount());
+    VedraDeviceId second = server.DeviceAt(1)->Entry().id;
+    VedraStatus status = client.SelectStreamingDevice(second, false);
+    EXPECT_EQ(VEDRA_STATUS_SUCCESS, status) << StatusName(status);
+    VedraSimState state;
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.State(state));
+    EXPECT_EQ(0u, state.streaming.selectionMode);
+    EXPECT_EQ(second.low, state.selected.low);
+    EXPECT_EQ(second.high, state.selected.high);
+
+    status = client.SelectStreamingDevice(VedraDeviceId{0, 0}, true);
+    EXPECT_EQ(VEDRA_STATUS_SUCCESS, status) << StatusName(status);
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.State(state));
+    EXPECT_EQ(1u, state.streaming.selectionMode);
+}
+
 // A derived server answering a request of its own later, or at once with a
 // reply code and payload of its own.
 class DeferringServer : public RecordingServer {
