@@ -167,3 +167,26 @@ TEST_F(CrossProcessTest, AKilledClientWithPendingRequestsAndEventsLeavesNothingB
     ASSERT_STATUS(0, sim::GetState(control, state));
     EXPECT_EQ(0u, state.lostNotifications);
 }
+
+TEST_F(CrossProcessTest, GainChangesFromAnotherProcessReachTheServer)
+{
+    Child server;
+    ASSERT_TRUE(server.Start(L"server"));
+    ProductConnection panel;
+    ASSERT_STATUS(0, panel.Connect(VEDRA_ROLE_PANEL));
+    SimClient unit;
+    ASSERT_EQ(0u, unit.Open());
+    VedraDeviceId id = DeviceList().entries[0].id;
+    ASSERT_STATUS(0, unit.Write(VEDRA_IOCTL_BIND_DEVICE, id));
+    PinGain gain = {{MIXER_PIN_ANALOG, 0, {0, 0}}, 0, 0, -300};
+    ASSERT_STATUS(0, unit.Request(VEDRA_IOCTL_SET_PIN_GAINS, &gain, 8, &gain, 8));
+
+    ASSERT_STATUS(0, panel.Send(MakeMessage(VEDRA_MSG_REQUEST, 9998)));
+    VedraMessage reply;
+    ASSERT_STATUS(0, panel.WaitMessage(reply, 10000));
+    std::vector<uint32_t> codes(reply.payloadLength / 4);
+    memcpy(codes.data(), reply.payload, codes.size() * 4);
+    EXPECT_EQ((std::vector<uint32_t>{3020, 3051}), codes) << "the panel's registration, then the gain change";
+    ASSERT_STATUS(0, panel.Send(MakeMessage(VEDRA_MSG_REQUEST, 9999)));
+    WaitForSingleObject(server.process.Get(), 10000);
+}

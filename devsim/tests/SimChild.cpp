@@ -1,6 +1,8 @@
 // Helper process of the cross-process tests: plays the server or a client
 // that dies with requests pending. Usage:
-//   devsim_child server READY_EVENT      server until a request with code 9999
+//   devsim_child server READY_EVENT      server until a request with code 9999;
+//                                        a request with code 9998 is answered
+//                                        with the codes of its queued notifications
 //   devsim_child pending READY_EVENT     panel client with one request held
 //                                        back by a delay fault; waits to be killed
 // READY_EVENT names an event the parent created; the child sets it once it
@@ -14,6 +16,7 @@
 namespace {
 
 constexpr uint32_t kQuitCode = 9999;
+constexpr uint32_t kNotificationsCode = 9998;
 
 struct Connection {
     SimClient client;
@@ -65,6 +68,15 @@ int Serve(const wchar_t* readyName)
             reply.status = 0;
             if (m.payloadLength >= 4)
                 memcpy(&reply.status, m.payload, 4);
+            if (m.code == kNotificationsCode) {
+                reply.payloadLength = 0;
+                VedraMessage n;
+                while (reply.payloadLength + 4 <= VEDRA_MESSAGE_PAYLOAD_SIZE &&
+                       server.client.Read(VEDRA_IOCTL_RECEIVE_NOTIFICATION, n) == 0) {
+                    memcpy(reply.payload + reply.payloadLength, &n.code, 4);
+                    reply.payloadLength += 4;
+                }
+            }
             server.client.Request(VEDRA_IOCTL_SEND_MESSAGE, &reply, VEDRA_MESSAGE_HEADER_SIZE + reply.payloadLength,
                                   nullptr, 0);
             if (m.code == kQuitCode)
