@@ -45,12 +45,8 @@ VedraStatus VedraDeviceCtrl::SetControlSwitchThenValue(uint32_t selector, uint32
     return SetControlValue(selector, 8);
 }
 
-bool VedraDeviceCtrl::HasChannelKind2()
+bool LayoutHasChannelKind2(const VedraChannelLayout& layout)
 {
-    VedraChannelLayout layout;
-    memset(&layout, 0, sizeof(layout));
-    if (GetChannelLayout(layout) != VEDRA_STATUS_SUCCESS)
-        return false;
     uint32_t blocks = layout.blockCount <= VEDRA_LAYOUT_MAX_BLOCKS ? layout.blockCount : VEDRA_LAYOUT_MAX_BLOCKS;
     for (uint32_t b = 0; b < blocks; ++b) {
         const VedraLayoutBlock& block = layout.blocks[b];
@@ -60,4 +56,13 @@ bool VedraDeviceCtrl::HasChannelKind2()
         }
     }
     return false;
+}
+
+bool VedraDeviceCtrl::HasChannelKind2()
+{
+    VedraChannelLayout layout;
+    memset(&layout, 0, sizeof(layout));
+    if (GetChannelLayout(layout) != VEDRA_STATUS_SUCCESS)
+        return false;
+    return LayoutHasChannelKind2(layout);
 }

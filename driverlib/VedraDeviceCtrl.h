@@ -5,6 +5,10 @@
 
 #include "VedraDevice.h"
 
+// Whether any element of the layout's blocks is of kind 2; blocks beyond the
+// record are never read, whatever blockCount claims.
+bool LayoutHasChannelKind2(const VedraChannelLayout& layout);
+
 // The server's object for one unit: the hooks through which the server
 // tells the unit about streaming steps, driver notifications and fan-out
 // requests. The hooks here do nothing; product code overrides them.
