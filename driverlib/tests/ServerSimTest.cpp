@@ -477,6 +477,22 @@ TEST_F(ServerLoopSim, AStreamingDeviceSelectionReachesTheDriver)
     EXPECT_EQ(1u, state.streaming.selectionMode);
 }
 
+TEST_F(StreamingSim, RunReturnsAtOnceWhenAnotherServerHoldsTheRole)
+{
+    Start(VSIM_SCENARIO_ONE);
+    VedraDriver holder;
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, holder.Connect(kName, VEDRA_ROLE_SERVER));
+    WnEvent stop, arrival;
+    ASSERT_EQ(0u, stop.Create(false, false));
+    ASSERT_EQ(0u, arrival.Create(false, false));
+    TestThread loop([&] { server.Run(stop.Get(), arrival.Get()); });
+    bool returned = loop.Join();
+    if (!returned)
+        stop.Set();
+    EXPECT_TRUE(returned) << "Run waited although the role was taken";
+    EXPECT_FALSE(server.IsOpen());
+}
+
 // A derived server answering a request of its own later, or at once with a
 // reply code and payload of its own.
 class DeferringServer : public RecordingServer {
