@@ -213,9 +213,12 @@ TEST_F(StreamingSim, StopIfIdleStopsOnlyWithoutDemand)
 // A server running its loop on a test thread, with a client beside it.
 class ServerLoopSim : public SimTest {
 protected:
-    void Run(uint32_t scenario)
+    // before runs after the reset, while no server is there to be told.
+    void Run(uint32_t scenario, const std::function<void()>& before = {})
     {
         Start(scenario);
+        if (before)
+            before();
         ASSERT_EQ(0u, stop.Create(false, false));
         ASSERT_EQ(0u, arrival.Create(false, false));
         ASSERT_EQ(VEDRA_STATUS_SUCCESS, server.ConnectServer(kName));
@@ -315,10 +318,7 @@ TEST_F(ServerLoopSim, ARateChangeStopsSetsStartsAndNotifies)
 
 TEST_F(ServerLoopSim, InUseBRefusesARateChangeButNotAPolicyChange)
 {
-    Start(VSIM_SCENARIO_ONE);
-    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Streams(0, 0, 1, 0, 0));
-    Run(VSIM_SCENARIO_ONE);
-    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Streams(0, 0, 1, 0, 0));
+    Run(VSIM_SCENARIO_ONE, [this] { ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Streams(0, 0, 1, 0, 0)); });
     VedraStreamingStatus before = Status();
     ASSERT_EQ(1u, before.inUseB);
     Remark();
