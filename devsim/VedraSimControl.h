@@ -302,8 +302,10 @@ struct VedraSimState {
     uint32_t malformed;      // VSIM_MALFORMED_* flags in force
     uint32_t faultCount;     // functions with a fault in force
     VedraDeviceId selected;  // unit selected for streaming in mode 0
+    uint32_t interfaceEnabled; // the device interface is announced
+    uint32_t interfaceStatus;  // NTSTATUS of its last registration step
 };
-static_assert(sizeof(VedraSimState) == 16 + 36 + 20 + 40 + 8, "VedraSimState");
+static_assert(sizeof(VedraSimState) == 16 + 36 + 20 + 40 + 16, "VedraSimState");
 
 constexpr uint32_t VSIM_CONN_MESSAGE_EVENT = 0x1;
 constexpr uint32_t VSIM_CONN_NOTIFICATION_EVENT = 0x2;

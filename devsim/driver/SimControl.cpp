@@ -67,6 +67,8 @@ VedraStatus GetState(SimRequest& r)
         if (g->faults[i].function != 0)
             s.faultCount++;
     s.selected = g->selected;
+    s.interfaceEnabled = g->interfaceRegistered ? 1 : 0;
+    s.interfaceStatus = g->interfaceStatus;
     memcpy(r.buffer, &s, sizeof(s));
     r.bytesReturned = sizeof(s);
     return VEDRA_STATUS_SUCCESS;

@@ -144,6 +144,7 @@ struct SimGlobals {
     // The device interface, announced to RegisterDeviceNotification users.
     UNICODE_STRING interfaceName;
     bool interfaceRegistered;
+    uint32_t interfaceStatus; // NTSTATUS of the last registration step
 
     // Requests held back by a delay fault, completed by the worker thread.
     LIST_ENTRY delayed;

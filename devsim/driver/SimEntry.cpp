@@ -198,15 +198,40 @@ NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT, PIRP irp)
     return status;
 }
 
+// Wine registers the device for the interface as a "phantom" device and
+// leaves it so in the registry; a later start can then neither create nor
+// open it. The stale key goes before each registration.
+void RemovePhantomDevice()
+{
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, L"\\Registry\\Machine\\System\\CurrentControlSet\\Enum\\ROOT\\VEDRASIM\\0000");
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_KERNEL_HANDLE | OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    HANDLE key = nullptr;
+    if (NT_SUCCESS(ZwOpenKey(&key, DELETE, &attributes))) {
+        ZwDeleteKey(key);
+        ZwClose(key);
+    }
+}
+
 // Registers and enables the device interface: Wine then sends
 // DBT_DEVICEARRIVAL for it to every window and service registered for the
 // interface class. Wine only links an interface to a bus-enumerated device.
 void RegisterInterface(PDEVICE_OBJECT device)
 {
     device->Flags |= DO_BUS_ENUMERATED_DEVICE;
-    if (!NT_SUCCESS(IoRegisterDeviceInterface(device, &kInterfaceGuid, nullptr, &g->interfaceName)))
-        return;
-    g->interfaceRegistered = NT_SUCCESS(IoSetDeviceInterfaceState(&g->interfaceName, TRUE));
+    if (g->interfaceName.Buffer == nullptr) {
+        RemovePhantomDevice();
+        NTSTATUS status = IoRegisterDeviceInterface(device, &kInterfaceGuid, nullptr, &g->interfaceName);
+        g->interfaceStatus = (uint32_t)status;
+        if (!NT_SUCCESS(status)) {
+            g->interfaceName.Buffer = nullptr;
+            return;
+        }
+    }
+    NTSTATUS status = IoSetDeviceInterfaceState(&g->interfaceName, TRUE);
+    g->interfaceStatus = (uint32_t)status;
+    g->interfaceRegistered = NT_SUCCESS(status);
 }
 
 bool IsProductCode(uint32_t code)
@@ -428,16 +453,16 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
 // Wine's KeQueryInterruptTime does not count in 100 ns units; the system
 // time does (a clock change while a delay runs only shifts that delay).
 // Called from a control request, outside the driver's lock.
+// A registration that failed at start (Wine's plug-and-play service not yet
+// up) is tried again here.
 VedraStatus SimAnnounceInterface()
 {
-    if (!g->interfaceRegistered)
-        return VEDRA_STATUS_NOT_SUPPORTED;
-    IoSetDeviceInterfaceState(&g->interfaceName, FALSE);
-    if (!NT_SUCCESS(IoSetDeviceInterfaceState(&g->interfaceName, TRUE))) {
+    if (g->interfaceRegistered) {
+        IoSetDeviceInterfaceState(&g->interfaceName, FALSE);
         g->interfaceRegistered = false;
-        return VEDRA_STATUS_FAILED;
     }
-    return VEDRA_STATUS_SUCCESS;
+    RegisterInterface(g->device);
+    return g->interfaceRegistered ? VEDRA_STATUS_SUCCESS : VEDRA_STATUS_NOT_SUPPORTED;
 }
 
 uint64_t SimNowMs()

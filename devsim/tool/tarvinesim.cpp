@@ -299,6 +299,7 @@ int Tool::Status()
     printf("lost notifications: %u\n", s.lostNotifications);
     printf("malformed: 0x%02X\n", s.malformed);
     printf("faults: %u\n", s.faultCount);
+    printf("device interface: %s (0x%08X)\n", s.interfaceEnabled ? "announced" : "not announced", s.interfaceStatus);
     return 0;
 }
 
