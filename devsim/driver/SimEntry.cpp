@@ -234,6 +234,14 @@ void RegisterInterface(PDEVICE_OBJECT device)
     g->interfaceRegistered = NT_SUCCESS(status);
 }
 
+// Wine never sends it; Windows would, before the close that releases
+// everything.
+NTSTATUS NTAPI DispatchCleanup(PDEVICE_OBJECT, PIRP irp)
+{
+    Complete(irp, STATUS_SUCCESS, 0);
+    return STATUS_SUCCESS;
+}
+
 bool IsProductCode(uint32_t code)
 {
     return (code & 0xFFFF0000u) == 0x80880000u;
@@ -438,6 +446,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;
     driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
+    driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
     driver->DriverUnload = Unload;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
     RegisterInterface(device);
