@@ -28,7 +28,7 @@ log="$BUILD_DIR/devsim-sc.log"
 
 # Services inherit the output of the Wine process that starts them: sc's
 # output goes to a file, never into a pipe that could be held open.
-sc() { wine sc "$@" >"$log" 2>&1; local rc=$?; cat "$log" >>"$log.all" 2>/dev/null; return $rc; }
+sc() { wine sc "$@" >"$log" 2>&1; }
 
 service_state() {
   sc query "$name"

@@ -111,6 +111,16 @@ TEST_F(ConnectionTest, ArrayRequestsCheckRecordMultiples)
             << std::hex << a.function;
     }
     EXPECT_STATUS(VEDRA_STATUS_INVALID_OUTBUFFER_SIZE, c.Request(Control(VEDRA_FN_GET_MIXER_PINS), in, 4, out, 6));
+    EXPECT_STATUS(VEDRA_STATUS_INVALID_OUTBUFFER_SIZE, c.Request(Control(VEDRA_FN_GET_MIXER_PINS), in, 4, out, 0));
+    // Effect blocks: 8 to 520 bytes in whole words, the same length back.
+    std::vector<uint8_t> block(600);
+    uint32_t getEffect = Control(VEDRA_FN_GET_EFFECT_PARAMETERS);
+    uint32_t setEffect = Control(VEDRA_FN_SET_EFFECT_PARAMETERS);
+    EXPECT_STATUS(VEDRA_STATUS_INVALID_INBUFFER_SIZE, c.Request(getEffect, block.data(), 4, block.data(), 4));
+    EXPECT_STATUS(VEDRA_STATUS_INVALID_INBUFFER_SIZE, c.Request(getEffect, block.data(), 524, block.data(), 524));
+    EXPECT_STATUS(VEDRA_STATUS_INVALID_INBUFFER_SIZE, c.Request(setEffect, block.data(), 10, nullptr, 0));
+    EXPECT_STATUS(VEDRA_STATUS_INVALID_OUTBUFFER_SIZE, c.Request(getEffect, block.data(), 16, block.data(), 8));
+    EXPECT_STATUS(VEDRA_STATUS_INVALID_OUTBUFFER_SIZE, c.Request(setEffect, block.data(), 16, block.data(), 16));
     EXPECT_STATUS(VEDRA_STATUS_INVALID_INBUFFER_SIZE, c.Request(Control(VEDRA_FN_GET_MIXER_PINS), in, 3, out, 8));
 }
 
