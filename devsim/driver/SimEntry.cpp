@@ -247,12 +247,18 @@ bool IsProductCode(uint32_t code)
     return (code & 0xFFFF0000u) == 0x80880000u;
 }
 
+// Device type, FILE_ANY_ACCESS and METHOD_BUFFERED: only then is the whole
+// answer in the system buffer, which holds max(input, output) bytes.
+bool IsBuffered(uint32_t code, uint32_t deviceType)
+{
+    return (code & 0xFFFFC003u) == (deviceType << 16);
+}
+
 VedraStatus Handle(SimRequest& r, SimFault*& fault)
 {
-    uint32_t deviceType = r.code >> 16;
-    if (deviceType == 0x8089u)
+    if (IsBuffered(r.code, 0x8089u))
         return SimControlRequest(r);
-    if (!IsProductCode(r.code) || (r.code & 3u) != METHOD_BUFFERED)
+    if (!IsBuffered(r.code, 0x8088u))
         return VEDRA_STATUS_INVALID_IOCTL;
 
     fault = SimFindFault(r.function);

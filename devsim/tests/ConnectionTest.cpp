@@ -25,7 +25,9 @@ TEST_F(ConnectionTest, UnknownFunctionsAndCodesGiveInvalidIoctl)
     SimClient c;
     ASSERT_EQ(0u, c.Open());
     const uint32_t codes[] = {Control(0x800), Control(0x802), Control(0xAFF), Control(0xC23), Control(0xFFF),
-                              0x80882001u /* METHOD_IN_DIRECT */, 0x00220004u /* another device type */};
+                              0x80882001u /* METHOD_IN_DIRECT */, 0x80886004u /* FILE_READ_ACCESS */,
+                              0x80892403u /* simulation control, METHOD_NEITHER */,
+                              0x80892406u /* simulation control, METHOD_OUT_DIRECT */, 0x00220004u /* another device type */};
     for (uint32_t code : codes) {
         uint8_t out[64] = {};
         uint32_t bytes = 123;
