@@ -1,42 +1,15 @@
 // The answering side of the message benchmark, run as its own process:
-//   vedra_bench_host server|echo READY_EVENT STOP_EVENT
-// "server" runs VedraServer::Run; "echo" answers every request at once with
-// a bare reply, the least a server can do. READY_EVENT is signalled once the
-// server role is held; STOP_EVENT ends the host.
+//   vedra_bench_host READY_EVENT STOP_EVENT
+// It runs VedraServer::Run; READY_EVENT is signalled once the server role is
+// held, STOP_EVENT ends the host.
 #include <windows.h>
 #include <stdio.h>
 
-#include "VedraMessage.h"
 #include "VedraServer.h"
 #include "WnEvent.h"
 #include "WnHandle.h"
 
 namespace {
-
-int RunEcho(HANDLE ready, HANDLE stop)
-{
-    VedraDriver echo;
-    VedraStatus status = echo.Connect(VEDRA_INTERFACE_GUID_STRING, VEDRA_ROLE_SERVER);
-    if (status != VEDRA_STATUS_SUCCESS) {
-        fprintf(stderr, "echo: connect failed: %s (0x%08X)\n", StatusName(status), status);
-        return 2;
-    }
-    SetEvent(ready);
-    HANDLE handles[2] = {stop, echo.MessageEvent()};
-    VedraMessage message;
-    VedraMessage reply;
-    for (;;) {
-        DWORD waited = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-        if (waited != WAIT_OBJECT_0 + 1)
-            return 0;
-        while (echo.ReceiveMessage(message) == VEDRA_STATUS_SUCCESS) {
-            if (message.type != VEDRA_MSG_REQUEST)
-                continue;
-            InitReply(reply, message, VEDRA_STATUS_SUCCESS);
-            echo.SendMessage(reply);
-        }
-    }
-}
 
 int RunServer(HANDLE ready, HANDLE stop)
 {
@@ -58,17 +31,15 @@ int RunServer(HANDLE ready, HANDLE stop)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: vedra_bench_host server|echo READY_EVENT STOP_EVENT\n");
+    if (argc != 3) {
+        fprintf(stderr, "usage: vedra_bench_host READY_EVENT STOP_EVENT\n");
         return 1;
     }
-    WnHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]));
-    WnHandle stop(OpenEventW(SYNCHRONIZE, FALSE, argv[3]));
+    WnHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]));
+    WnHandle stop(OpenEventW(SYNCHRONIZE, FALSE, argv[2]));
     if (!ready.IsValid() || !stop.IsValid()) {
         fprintf(stderr, "host: events not found (%lu)\n", GetLastError());
         return 1;
     }
-    if (wcscmp(argv[1], L"echo") == 0)
-        return RunEcho(ready.Get(), stop.Get());
     return RunServer(ready.Get(), stop.Get());
 }
