@@ -212,7 +212,8 @@ constexpr uint32_t VSIM_MALFORMED_INTERFACE = 0x20;     // handshake with interf
 // Journal of product requests.
 
 constexpr uint32_t VSIM_NO_ROLE = 0xFFFFFFFFu;
-constexpr uint32_t VSIM_JOURNAL_INPUT_BYTES = 64;
+// Enough for a whole endpoint-volume record or 18 gain records.
+constexpr uint32_t VSIM_JOURNAL_INPUT_BYTES = 144;
 constexpr uint32_t VSIM_JOURNAL_PAGE_ENTRIES = 32;
 
 struct VedraSimJournalEntry {
@@ -228,7 +229,7 @@ struct VedraSimJournalEntry {
     VedraDeviceId bound;   // unit the connection is bound to, zeros when none
     uint8_t input[VSIM_JOURNAL_INPUT_BYTES]; // the first input bytes, rest zero
 };
-static_assert(sizeof(VedraSimJournalEntry) == 108, "VedraSimJournalEntry");
+static_assert(sizeof(VedraSimJournalEntry) == 44 + VSIM_JOURNAL_INPUT_BYTES, "VedraSimJournalEntry");
 
 struct VedraSimJournalQuery {
     uint32_t fromSequence; // first sequence number wanted (older ones are skipped)
@@ -241,7 +242,7 @@ struct VedraSimJournalPage {
     uint32_t reserved;
     VedraSimJournalEntry entries[VSIM_JOURNAL_PAGE_ENTRIES];
 };
-static_assert(sizeof(VedraSimJournalPage) == 16 + 32 * 108, "VedraSimJournalPage");
+static_assert(sizeof(VedraSimJournalPage) == 16 + 32 * sizeof(VedraSimJournalEntry), "VedraSimJournalPage");
 
 // ---------------------------------------------------------------------------
 // Stored configuration records, byte-exact as the last writer sent them.
