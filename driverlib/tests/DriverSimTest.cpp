@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -438,6 +439,129 @@ TEST_F(DeviceSim, SpdifPassThroughReadsAnyNonzeroWordAsOn)
     on = true;
     EXPECT_EQ(VEDRA_STATUS_NO_DEVICE, device.GetSpdifPassThrough(0, 0, on));
     EXPECT_TRUE(on) << "written only on success";
+}
+
+} // namespace
+
+namespace {
+
+// One request as the driver saw it: function, input and output lengths.
+struct Wire {
+    const char* what;
+    std::function<void()> call;
+    uint32_t function;
+    uint32_t inputLength;
+    uint32_t outputLength;
+};
+
+void ExpectOnTheWire(const Wire& wire, const std::vector<VedraSimJournalEntry>& entries)
+{
+    SCOPED_TRACE(wire.what);
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(VedraControlCode(wire.function), entries[0].code);
+    EXPECT_EQ(wire.inputLength, entries[0].inputLength);
+    EXPECT_EQ(wire.outputLength, entries[0].outputLength);
+}
+
+class WireSim : public DeviceSim {
+protected:
+    void Check(const std::vector<Wire>& wires)
+    {
+        for (const Wire& wire : wires) {
+            Remark();
+            wire.call();
+            ExpectOnTheWire(wire, Journal());
+        }
+    }
+};
+
+TEST_F(WireSim, DeviceRequestsGoOutWithTheirCodesAndSizes)
+{
+    Attach(VSIM_SCENARIO_ONE);
+    VedraSpdifStatus spdif = {};
+    bool on = false;
+    uint8_t byte = 0;
+    VedraEndpointVolume volume = {};
+    VedraChannelLayout layout = {};
+    VedraVirtualChannels virtuals = {};
+    static VedraWdmChannelNames channelNames = {};
+    static VedraWdmPinNames pinNames = {};
+    MixerPin pins[26] = {};
+    uint32_t count = 0;
+    PinLevel levels[3] = {};
+    PinGain gains[2] = {};
+    Crosspoint crosspoints[2] = {};
+    EffectParameterBlock block = {};
+    Check({
+        {"GetSpdifInputStatus", [&] { device.GetSpdifInputStatus(0, spdif); }, 0xB20, 16, 16},
+        {"SetSpdifPassThrough", [&] { device.SetSpdifPassThrough(0, 0, false); }, 0xB21, 12, 0},
+        {"GetSpdifPassThrough", [&] { device.GetSpdifPassThrough(0, 0, on); }, 0xB22, 12, 12},
+        {"SetBypassVolume", [&] { device.SetBypassVolume(true); }, 0xB46, 1, 0},
+        {"GetBypassVolume", [&] { device.GetBypassVolume(byte); }, 0xB47, 0, 1},
+        {"SetBypassMute", [&] { device.SetBypassMute(false); }, 0xB48, 1, 0},
+        {"GetBypassMute", [&] { device.GetBypassMute(byte); }, 0xB49, 0, 1},
+        {"GetEndpointVolume", [&] { device.GetEndpointVolume(2, 0, volume); }, 0xB70, 136, 136},
+        {"SetEndpointVolume", [&] { device.SetEndpointVolume(volume); }, 0xB71, 136, 0},
+        {"SetControlSwitch", [&] { device.SetControlSwitch(1, 1); }, 0xC22, 8, 0},
+        {"SetControlValue", [&] { device.SetControlValue(1, 8); }, 0xC20, 8, 0},
+        {"GetChannelLayout", [&] { device.GetChannelLayout(layout); }, 0xB00, 0, 4056},
+        {"SetVirtualChannels", [&] { device.SetVirtualChannels(virtuals); }, 0xB08, 136, 0},
+        {"SetWdmChannelNames", [&] { device.SetWdmChannelNames(channelNames); }, 0xB10, 6152, 0},
+        {"SetWdmPinNames", [&] { device.SetWdmPinNames(pinNames); }, 0xB11, 9480, 0},
+        {"GetMixerPins", [&] { device.GetMixerPins(MIXER_GROUP_PLAYBACK_SOURCES, pins, 18, count); }, 0xB38, 4, 72},
+        {"GetSourceLevels", [&] { device.GetSourceLevels(levels, 3); }, 0xB30, 24, 24},
+        {"GetDestinationLevels", [&] { device.GetDestinationLevels(levels, 2); }, 0xB31, 16, 16},
+        {"GetPinGains", [&] { device.GetPinGains(gains, 2); }, 0xB40, 16, 16},
+        {"SetPinGains", [&] { device.SetPinGains(gains, 1); }, 0xB44, 8, 8},
+        {"GetCrosspoints", [&] { device.GetCrosspoints(crosspoints, 2); }, 0xB41, 24, 24},
+        {"SetCrosspoints", [&] { device.SetCrosspoints(crosspoints, 1); }, 0xB45, 12, 12},
+        {"SetEffectParameters", [&] { device.SetEffectParameters(block, 520); }, 0xB90, 520, 0},
+        {"GetEffectParameters", [&] { device.GetEffectParameters(block, 16); }, 0xB91, 16, 16},
+        {"GetEffectParameters beyond the block", [&] { device.GetEffectParameters(block, 4096); }, 0xB91, 520, 520},
+    });
+}
+
+TEST_F(WireSim, DriverRequestsGoOutWithTheirCodesAndSizes)
+{
+    Attach(VSIM_SCENARIO_ONE);
+    VedraStreamingStatus status = {};
+    VedraSampleRateInfo rates = {};
+    VedraBufferSettings buffers = {};
+    VedraStatusCounters counters = {};
+    VedraChannelList channels = {};
+    VedraChannelInfo info = {};
+    VedraDeviceList list = {};
+    VedraInterfaceVersion version = {};
+    uint32_t policy = 0;
+    VedraStreamingDeviceSelection selection = {};
+    VedraMessage message;
+    Init(message, VEDRA_MSG_REQUEST, 1001);
+    uint32_t rate = 48000;
+    WritePayload(message, &rate, sizeof(rate));
+    Check({
+        {"GetInterfaceVersion", [&] { driver.GetInterfaceVersion(version); }, 0x801, 0, 24},
+        {"GetStreamingStatus", [&] { driver.GetStreamingStatus(status); }, 0x834, 0, 36},
+        {"GetSampleRateInfo", [&] { driver.GetSampleRateInfo(rates); }, 0x830, 0, 48},
+        {"GetBufferSettings", [&] { driver.GetBufferSettings(buffers); }, 0x831, 0, 32},
+        {"GetStatusCounters", [&] { driver.GetStatusCounters(counters); }, 0x835, 0, 20},
+        {"GetAsioInputChannels", [&] { driver.GetAsioInputChannels(channels); }, 0x824, 0, 772},
+        {"GetAsioOutputChannels", [&] { driver.GetAsioOutputChannels(channels); }, 0x825, 0, 772},
+        {"GetChannelInfo", [&] { driver.GetChannelInfo(1, 2, info); }, 0x826, 8, 108},
+        {"GetPolicy", [&] { driver.GetPolicy(policy); }, 0x904, 0, 4},
+        {"GetDeviceList", [&] { driver.GetDeviceList(list); }, 0x820, 0, 1124},
+        {"AnnounceSampleRate", [&] { driver.AnnounceSampleRate(48000); }, 0x902, 4, 0},
+        {"SetSampleRate", [&] { driver.SetSampleRate(48000); }, 0x900, 4, 0},
+        {"SetPolicy", [&] { driver.SetPolicy(policy); }, 0x903, 4, 0},
+        {"SetBufferSettings", [&] { driver.SetBufferSettings(buffers); }, 0x901, 12, 0},
+        {"SelectStreamingDevice", [&] { driver.SelectStreamingDevice(selection); }, 0x910, 12, 0},
+        {"StreamingCommand", [&] { driver.StreamingCommand(VEDRA_CMD_BRING_UP, 0); }, 0x840, 8, 0},
+        {"RegisterRole", [&] { driver.RegisterRole(VEDRA_ROLE_PANEL_VISIBLE); }, 0x819, 4, 0},
+        {"SetNotificationEvents", [&] { driver.SetNotificationEvents(nullptr, nullptr); }, 0x816, 16, 0},
+        {"SendMessage", [&] { driver.SendMessage(message); }, 0x810, 36, 0},
+        {"ReceiveMessage", [&] { driver.ReceiveMessage(message); }, 0x811, 0, 544},
+        {"ReceiveNotification", [&] { driver.ReceiveNotification(message); }, 0x812, 0, 544},
+        {"BindDevice", [&] { device.BindDevice(device.Entry().id); }, 0x821, 8, 0},
+    });
 }
 
 } // namespace
