@@ -493,6 +493,29 @@ TEST_F(StreamingSim, RunReturnsAtOnceWhenAnotherServerHoldsTheRole)
     EXPECT_FALSE(server.IsOpen());
 }
 
+TEST_F(StreamingSim, RunWithoutAConnectionRetriesOnTheNextDeviceArrival)
+{
+    Start(VSIM_SCENARIO_ONE);
+    VedraClient client;
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, client.ConnectClient(kName));
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Fault(VEDRA_FN_REGISTER_ROLE, 1, VEDRA_STATUS_NO_RESOURCES));
+    WnEvent stop, arrival;
+    ASSERT_EQ(0u, stop.Create(false, false));
+    ASSERT_EQ(0u, arrival.Create(false, false));
+    TestThread loop([&] { server.Run(stop.Get(), arrival.Get()); });
+    arrival.Set();
+    // Connected and refreshed on the arrival: the device notices follow.
+    EXPECT_TRUE(WaitForNotification(client, VEDRA_NTF_DEVICE_LIST));
+    stop.Set();
+    ASSERT_TRUE(loop.Join());
+    EXPECT_TRUE(server.IsOpen());
+    EXPECT_EQ(1u, server.DeviceCount());
+    std::vector<uint32_t> roles = Functions(Journal(), [](const VedraSimJournalEntry& e) {
+        return VedraFunctionOf(e.code) == VEDRA_FN_REGISTER_ROLE && InputWord(e, 0) == VEDRA_ROLE_SERVER;
+    });
+    EXPECT_EQ(2u, roles.size()) << "the refused registration and the one on arrival";
+}
+
 // A derived server answering a request of its own later, or at once with a
 // reply code and payload of its own.
 class DeferringServer : public RecordingServer {
