@@ -228,3 +228,35 @@ TEST_F(RoutingTest, PluggingAndUnpluggingAnnouncesTheDeviceListToTheServer)
     ASSERT_STATUS(0, control.Write(VSIM_IOCTL_UNPLUG, ref));
     EXPECT_EQ((std::vector<uint32_t>{3005, 3005}), server.DrainNotifications());
 }
+
+TEST_F(RoutingTest, AReplyReachesItsConnectionOnlyWhenBothRoutingWordsMatch)
+{
+    ASSERT_STATUS(0, panel.Send(MakeMessage(VEDRA_MSG_REQUEST, 1005, 4)));
+    VedraMessage got;
+    ASSERT_STATUS(0, server.WaitMessage(got));
+    VedraMessage reply = MakeMessage(VEDRA_MSG_REPLY, 2001);
+    reply.route1 = got.route1;
+    reply.route2 = got.route2 + 1; // another process's connection of that number
+    EXPECT_STATUS(0, server.Send(reply));
+    VedraMessage none;
+    EXPECT_STATUS(VEDRA_STATUS_NO_MORE_ITEMS, panel.Receive(none));
+    VedraSimState state;
+    ASSERT_STATUS(0, sim::GetState(control, state));
+    EXPECT_EQ(1u, state.droppedReplies);
+}
+
+TEST_F(RoutingTest, ResetKeepsRolesAndEventsButEmptiesTheQueues)
+{
+    ASSERT_STATUS(0, server.Send(MakeMessage(VEDRA_MSG_NOTIFICATION, 3010)));
+    ResetTo(VSIM_SCENARIO_TWO);
+    VedraMessage got;
+    ASSERT_STATUS(0, server.ReceiveNotification(got));
+    EXPECT_EQ(3005u, got.code) << "the server learns that the list changed";
+    EXPECT_STATUS(VEDRA_STATUS_NO_MORE_ITEMS, panel.ReceiveNotification(got)) << "emptied by the reset";
+    ProductConnection other;
+    ASSERT_EQ(0u, other.Open());
+    EXPECT_STATUS(VEDRA_STATUS_ALREADY_DONE, other.RegisterRole(VEDRA_ROLE_SERVER)) << "the server keeps its role";
+    ASSERT_STATUS(0, server.Send(MakeMessage(VEDRA_MSG_NOTIFICATION, 3011)));
+    ASSERT_STATUS(0, panel.WaitNotification(got)) << "and the panel its event";
+    EXPECT_EQ(3011u, got.code);
+}
