@@ -200,3 +200,34 @@ TEST_F(FaultTest, ResetClearsFaults)
     uint32_t policy;
     EXPECT_STATUS(0, c.Read(VEDRA_IOCTL_GET_POLICY, policy));
 }
+
+TEST_F(FaultTest, ClosingAHandleEndsItsDelayedRequestsAndTheConnection)
+{
+    ASSERT_STATUS(0, sim::SetFault(control, VEDRA_FN_GET_POLICY, 0, 0, 30000));
+    VedraSimConnectionList before;
+    ASSERT_STATUS(0, sim::GetConnections(control, before));
+    HANDLE raw = CreateFileW(L"\\\\.\\" VEDRA_INTERFACE_GUID_STRING, GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, raw);
+    WnHandle handle(raw);
+    WnEvent done;
+    ASSERT_EQ(0u, done.Create(true, false));
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = done.Get();
+    static uint32_t policy; // outlives the handle: the request may end after it
+    DWORD bytes;
+    ASSERT_FALSE(DeviceIoControl(raw, VEDRA_IOCTL_GET_POLICY, nullptr, 0, &policy, 4, &bytes, &overlapped));
+    ASSERT_EQ((DWORD)ERROR_IO_PENDING, GetLastError());
+    handle.Close();
+    ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(done.Get(), 5000)) << "the request ends with its handle";
+    VedraSimConnectionList after;
+    WnEvent never;
+    ASSERT_EQ(0u, never.Create(true, false));
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_STATUS(0, sim::GetConnections(control, after));
+        if (after.total == before.total)
+            break;
+        WaitForSingleObject(never.Get(), 20); // Wine closes asynchronously: poll briefly
+    }
+    EXPECT_EQ(before.total, after.total);
+}
