@@ -22,7 +22,7 @@ VedraApiContext::~VedraApiContext()
 
 VedraStatus VedraApiContext::Open(const wchar_t* name)
 {
-    VedraLockHolder hold(lock);
+    WnLockGuard hold(lock);
     if (handle.IsValid())
         return VEDRA_STATUS_REJECTED;
     if (!completionEvent.IsValid()) {
@@ -56,7 +56,7 @@ VedraStatus VedraApiContext::Open(const wchar_t* name)
 
 void VedraApiContext::Close()
 {
-    VedraLockHolder hold(lock);
+    WnLockGuard hold(lock);
     handle.Close();
     completionEvent.Close();
 }
@@ -64,7 +64,7 @@ void VedraApiContext::Close()
 VedraStatus VedraApiContext::Request(uint32_t code, const void* inBuffer, uint32_t inSize, void* outBuffer,
                                      uint32_t outSize, uint32_t* bytesReturned)
 {
-    VedraLockHolder hold(lock);
+    WnLockGuard hold(lock);
     if (!handle.IsValid())
         return VEDRA_STATUS_NOT_OPENED;
 

@@ -3,7 +3,7 @@
 #include <stdint.h>
 
 #include "VedraContract.h"
-#include "VedraLock.h"
+#include "WnCriticalSection.h"
 #include "WnEvent.h"
 #include "WnHandle.h"
 
@@ -42,7 +42,9 @@ public:
     HANDLE NativeHandle() const { return handle.Get(); }
 
 protected:
-    VedraLock lock;
+    // Recursive (a critical section may be re-entered by its owner): Open
+    // runs its handshake under the lock it already holds.
+    WnCriticalSection lock;
 
 private:
     WnHandle handle;

@@ -13,7 +13,7 @@ VedraStatus VedraClient::Transact(VedraMessage& request, VedraMessage& reply, ui
 {
     // The whole exchange is one request on this connection: nobody else may
     // take a reply off the queue while this one waits for it.
-    VedraLockHolder hold(lock);
+    WnLockGuard hold(lock);
     lastSequence = NextSequence(lastSequence);
     request.sequence = lastSequence;
     VedraStatus status = SendMessage(request);

@@ -39,14 +39,14 @@ public:
     // Hooks run on the server's thread while a test may read the log.
     void Note(int unit, const char* what, uint32_t from, uint32_t to)
     {
-        VedraLockHolder hold(logLock);
+        WnLockGuard hold(logLock);
         log += "u" + std::to_string(unit) + ":" + what + ":" + std::to_string(from) + "-" + std::to_string(to) + " ";
         noted.Set();
     }
 
     std::string Log()
     {
-        VedraLockHolder hold(logLock);
+        WnLockGuard hold(logLock);
         return log;
     }
 
@@ -56,7 +56,7 @@ public:
         DWORD start = GetTickCount();
         for (;;) {
             {
-                VedraLockHolder hold(logLock);
+                WnLockGuard hold(logLock);
                 if (log.find(text) != std::string::npos)
                     return true;
             }
@@ -74,7 +74,7 @@ public:
     std::string log;
     std::vector<VedraStatus> changingResults;
     int created = 0;
-    VedraLock logLock;
+    WnCriticalSection logLock;
     WnEvent noted;
 };
 
