@@ -168,6 +168,7 @@ int Usage()
             "  malform [devcount] [rates] [layout] [channels] [text] [major3] | malform off\n"
             "  journal [FROM]                 product requests from sequence FROM on\n"
             "  record N virtual|channelnames|pinnames|endpoint I|effect|layout\n"
+            "  meters N                       the unit's mixer pins with their levels now (dB)\n"
             "  announce                       the device interface arrives again\n"
             "  start                          start the driver service, then announce\n");
     return 2;
@@ -196,6 +197,7 @@ private:
     int Malform(int argc, wchar_t** argv);
     int Journal(int argc, wchar_t** argv);
     int Record(int argc, wchar_t** argv);
+    int Meters(uint32_t index);
     int Start();
     int Simple(uint32_t code, const char* what);
 
@@ -259,6 +261,8 @@ int Tool::Run(int argc, wchar_t** argv)
         return Record(n, args);
     if (command == L"announce")
         return Simple(VSIM_IOCTL_ANNOUNCE, "announce");
+    if (command == L"meters" && n == 1 && ParseNumber(args[0], index))
+        return Meters(index);
     return Usage();
 }
 
@@ -752,6 +756,52 @@ int Tool::Record(int argc, wchar_t** argv)
         for (size_t i = at; i < at + 16 && i < bytes.size(); ++i)
             printf(" %02X", bytes[i]);
         printf("\n");
+    }
+    return 0;
+}
+
+// Reads the levels as the panel's mixer does: a connection bound to the
+// unit, the pins of each group, then their levels (these are product
+// requests, so they appear in the journal).
+int Tool::Meters(uint32_t index)
+{
+    VedraSimUnitState u;
+    uint32_t status = sim::GetUnit(c_, index, u);
+    if (status != 0)
+        return Fail("meters", status);
+    SimClient unit;
+    status = unit.Open();
+    if (status == 0)
+        status = unit.Write(VEDRA_IOCTL_BIND_DEVICE, u.entry.id);
+    if (status != 0)
+        return Fail("meters", status);
+    const char* groups[3] = {"destination", "input", "playback"};
+    const char* kinds[6] = {"analog", "spdif", "playback", "spdif-playback", "?", "virtual"};
+    for (uint32_t group = 0; group < 3; ++group) {
+        MixerPin pins[VSIM_MAX_DESTINATIONS] = {};
+        uint32_t bytes = 0;
+        status = unit.Request(VEDRA_IOCTL_GET_MIXER_PINS, &group, 4, pins, sizeof(pins), &bytes);
+        if (status != 0)
+            return Fail("meters", status);
+        uint32_t count = bytes / sizeof(MixerPin);
+        if (count > VSIM_MAX_DESTINATIONS)
+            count = VSIM_MAX_DESTINATIONS;
+        if (count == 0)
+            continue;
+        PinLevel levels[VSIM_MAX_DESTINATIONS] = {};
+        for (uint32_t i = 0; i < count; ++i)
+            levels[i].pin = pins[i];
+        uint32_t code = group == 0 ? VEDRA_IOCTL_GET_DESTINATION_LEVELS : VEDRA_IOCTL_GET_SOURCE_LEVELS;
+        uint32_t size = count * (uint32_t)sizeof(PinLevel);
+        status = unit.Request(code, levels, size, levels, size);
+        if (status != 0)
+            return Fail("meters", status);
+        for (uint32_t i = 0; i < count; ++i) {
+            int level = levels[i].level;
+            printf("%s %s %u: %s%d.%02d dB\n", groups[group], pins[i].kind < 6 ? kinds[pins[i].kind] : "?",
+                   pins[i].channel + 1, level < 0 ? "-" : "", (level < 0 ? -level : level) / 100,
+                   (level < 0 ? -level : level) % 100);
+        }
     }
     return 0;
 }
