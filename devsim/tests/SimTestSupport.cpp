@@ -4,10 +4,11 @@
 
 uint32_t ProductConnection::SetEvents()
 {
-    if (!messageEvent.IsValid() && messageEvent.Create(false, false) != 0)
-        return GetLastError();
-    if (!notificationEvent.IsValid() && notificationEvent.Create(false, false) != 0)
-        return GetLastError();
+    uint32_t error = messageEvent.IsValid() ? 0 : messageEvent.Create(false, false);
+    if (error == 0 && !notificationEvent.IsValid())
+        error = notificationEvent.Create(false, false);
+    if (error != 0)
+        return error;
     VedraNotificationEvents events = {(uint64_t)(uintptr_t)messageEvent.Get(),
                                       (uint64_t)(uintptr_t)notificationEvent.Get()};
     return client.Write(VEDRA_IOCTL_SET_NOTIFICATION_EVENTS, events);
