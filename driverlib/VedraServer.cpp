@@ -403,9 +403,11 @@ void VedraServer::OnNotification3060(const VedraEndpointChange& change)
 
 void VedraServer::OnDevicesChanged()
 {
-    if (devices.empty())
-        detachPending = true;
-    else
+    // A unit that comes back within the wake-up that lost the last one
+    // (unplug and plug drained together) cancels the detach: detaching then
+    // would leave the unit unserved until some later device arrival.
+    detachPending = devices.empty();
+    if (!detachPending)
         StartStreaming(0);
     PostNotification(VEDRA_NTF_SERVER_SETTINGS_CHANGED);
     PostNotification(VEDRA_NTF_DEVICE_LIST);

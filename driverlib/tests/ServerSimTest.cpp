@@ -71,6 +71,9 @@ public:
         return std::unique_ptr<VedraDevice>(new Unit(*this, created++));
     }
 
+    using VedraServer::detachPending;
+    using VedraServer::OnNotification3005;
+
     std::string log;
     std::vector<VedraStatus> changingResults;
     int created = 0;
@@ -141,6 +144,21 @@ TEST_F(StreamingSim, StartFromReadyRunsOnlyWithDemand)
     Remark();
     EXPECT_EQ(VEDRA_STATUS_SUCCESS, server.StartStreaming(0));
     EXPECT_EQ("", Commands(Journal()));
+}
+
+TEST_F(StreamingSim, AUnitBackInTheSameWakeUpKeepsTheServerAttached)
+{
+    Connect(VSIM_SCENARIO_ONE);
+    // One drain of the notification queue handles the unplug's device-list
+    // notice, then the plug's, which arrived meanwhile.
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Unplug(0));
+    server.OnNotification3005();
+    ASSERT_EQ(0u, server.DeviceCount());
+    VedraDeviceId id = {};
+    ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Plug(UnitSpec(L"", 0), id));
+    server.OnNotification3005();
+    EXPECT_EQ(1u, server.DeviceCount());
+    EXPECT_FALSE(server.detachPending) << "a listed unit must keep its server connection";
 }
 
 TEST_F(StreamingSim, StartFromErrorRecoversFirst)
@@ -259,6 +277,21 @@ protected:
         VedraMessage message;
         while (client.NextNotification(message) == VEDRA_STATUS_SUCCESS) {
         }
+    }
+
+    // The server closes its connection from its own thread and tells nobody:
+    // this looks until it is closed, for kTestWaitMs at the most.
+    bool WaitForDetach()
+    {
+        WnEvent pause;
+        pause.Create(false, false);
+        const DWORD start = GetTickCount();
+        while (server.IsOpen()) {
+            if (GetTickCount() - start >= kTestWaitMs)
+                return false;
+            WaitForSingleObject(pause.Get(), 5);
+        }
+        return true;
     }
 
     // What the server's own connection sent, receives left out.
@@ -394,6 +427,9 @@ TEST_F(ServerLoopSim, AnEmptiedListDetachesAndTheNextArrivalReconnects)
     ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Unplug(0));
     EXPECT_TRUE(WaitForNotification(client, VEDRA_NTF_SERVER_SETTINGS_CHANGED));
     EXPECT_TRUE(WaitForNotification(client, VEDRA_NTF_DEVICE_LIST));
+    // The detach ends the wake-up that posted 3030; a unit plugged before it
+    // would be taken up in that same wake-up (tested on its own below).
+    ASSERT_TRUE(WaitForDetach());
 
     VedraDeviceId id = {};
     ASSERT_EQ(VEDRA_STATUS_SUCCESS, sim.Plug(UnitSpec(L"", 0), id));
