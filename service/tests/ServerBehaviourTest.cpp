@@ -290,6 +290,35 @@ TEST_F(ServerBehaviour, SoundDeviceConfigurationRequests)
     StopConsoleService();
 }
 
+TEST_F(ServerBehaviour, UnitWhoseFirstControlSwitchFailsGetsBothAndIsDropped)
+{
+    // The first switch request the driver sees is unit 0's selector 0.
+    ASSERT_EQ(0u, sim::SetFault(control, VEDRA_FN_SET_CONTROL_SWITCH, 1, VEDRA_STATUS_FAILED, 0));
+    const uint32_t mark = Mark();
+    StartConsoleService();
+    const VedraDeviceId failed = Unit(0).entry.id;
+    const VedraDeviceId started = Unit(1).entry.id;
+    const std::vector<VedraSimJournalEntry> requests = UnitRequests(ServiceRequestsSince(mark), failed);
+    ASSERT_EQ(std::size(kStartSequence) - 1, requests.size()) << Describe(requests);
+    const size_t first = requests.size() - 3;
+    EXPECT_EQ(static_cast<uint32_t>(VEDRA_FN_SET_CONTROL_SWITCH), FunctionOf(requests[first]));
+    EXPECT_EQ(0u, InputWord(requests[first], 0));
+    EXPECT_EQ(static_cast<uint32_t>(VEDRA_STATUS_FAILED), requests[first].status);
+    // No value after the failed switch, but selector 2 is still tried.
+    EXPECT_EQ(static_cast<uint32_t>(VEDRA_FN_SET_CONTROL_SWITCH), FunctionOf(requests[first + 1]));
+    EXPECT_EQ(2u, InputWord(requests[first + 1], 0));
+    EXPECT_EQ(static_cast<uint32_t>(VEDRA_FN_SET_CONTROL_VALUE), FunctionOf(requests[first + 2]));
+    EXPECT_EQ(2u, InputWord(requests[first + 2], 0));
+
+    // The server dropped the unit whose start failed and kept the other.
+    SoundDeviceConfigurationPayload payload = {failed, 0, 0};
+    EXPECT_EQ(static_cast<uint32_t>(VEDRA_STATUS_OBJECT_NOT_FOUND),
+        Request(VEDRA_REQ_GET_SOUND_DEVICE_CONFIG, &payload, sizeof(payload)));
+    payload.id = started;
+    EXPECT_EQ(0u, Request(VEDRA_REQ_GET_SOUND_DEVICE_CONFIG, &payload, sizeof(payload)));
+    StopConsoleService();
+}
+
 // A connection of the test's own, bound to unit 0, to change and read gains.
 class UnitConnection : public VedraDriver {
 public:
