@@ -392,6 +392,33 @@ TEST_F(ServerBehaviour, GainsAndEndpointVolumesFollowEachOther)
     StopConsoleService();
 }
 
+TEST_F(ServerBehaviour, WithoutOutputEndpointsNoVolumesAreSynchronised)
+{
+    WriteDword(DeviceKeyPath(0), L"WdmRenderSoundDeviceConfiguration", 1);
+    StartConsoleService();
+    const VedraDeviceId id = Unit(0).entry.id;
+    UnitConnection connection;
+    VedraDevice* unit = connection.Unit0();
+    ASSERT_NE(nullptr, unit);
+
+    const uint32_t mark = Mark();
+    PinGain gain = {};
+    gain.pin = {MIXER_PIN_ANALOG, 0, {0, 0}};
+    gain.gain = -1200;
+    ASSERT_EQ(0u, unit->SetPinGains(&gain, 1));
+    VedraSimEndpointVolume change = {};
+    change.volume.kind = VEDRA_ENDPOINT_KIND_OUTPUT;
+    change.volume.index = 0;
+    change.volume.volume[0] = -65536;
+    ASSERT_EQ(0u, control.Write(VSIM_IOCTL_SET_ENDPOINT_VOLUME, change));
+    WaitUntilServerIdle();
+
+    const std::vector<VedraSimJournalEntry> requests = UnitRequests(ServiceRequestsSince(mark), id);
+    EXPECT_TRUE(requests.empty()) << "the service synchronised volumes of a unit without output endpoints:\n"
+                                  << Describe(requests);
+    StopConsoleService();
+}
+
 TEST_F(ServerBehaviour, UnitPluggedAndUnpluggedWhileRunning)
 {
     StartConsoleService();
