@@ -14,13 +14,14 @@ testbed_start || exit 1
 trap testbed_stop EXIT
 
 service="$BUILD_DIR/service/tarvinesvc.exe"
+sim="$BUILD_DIR/devsim/tarvinesim.exe"
 demo="$BUILD_DIR/service/tools/tarvinesvc_demo_units.exe"
 if (($#)); then
   wine "$service" "$@"
   exit
 fi
 
-wine "$demo" reset || exit 1
+wine "$sim" reset two >/dev/null || exit 1
 echo "Running tarvinesvc.exe -console against the simulated driver (two units); Ctrl+C ends it."
 # Once the service has configured the units, show what the driver got.
 wine "$demo" show &

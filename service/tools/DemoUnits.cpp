@@ -1,8 +1,7 @@
-// Development helper of scripts/run.sh, around the simulated driver:
-//   tarvinesvc_demo_units reset   two simulated units, for the service to configure
-//   tarvinesvc_demo_units show    waits (up to 10 s) until the service has told a
-//                                 client the device list, then prints what it
-//                                 configured on each unit
+// Development helper of scripts/run.sh: waits (up to 10 s) until the
+// service has told a client the device list, then prints what the simulated
+// driver received from it for each unit.
+// Usage: tarvinesvc_demo_units show
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
@@ -87,16 +86,8 @@ int wmain(int argc, wchar_t** argv)
         fprintf(stderr, "the simulated driver is not running (error %u)\n", status);
         return 1;
     }
-    if (argc > 1 && wcscmp(argv[1], L"reset") == 0) {
-        status = sim::Reset(control, VSIM_SCENARIO_TWO);
-        if (status != 0) {
-            fprintf(stderr, "reset failed: 0x%08X\n", status);
-            return 1;
-        }
-        return 0;
-    }
     if (argc > 1 && wcscmp(argv[1], L"show") == 0)
         return Show(control);
-    fprintf(stderr, "usage: tarvinesvc_demo_units reset|show\n");
+    fprintf(stderr, "usage: tarvinesvc_demo_units show\n");
     return 2;
 }
