@@ -18,33 +18,6 @@ namespace {
 constexpr uint32_t kQuitCode = 9999;
 constexpr uint32_t kBenchCode = 1001;
 
-struct Connection {
-    SimClient client;
-    WnEvent messageEvent;
-    WnEvent notificationEvent;
-
-    uint32_t Connect(uint32_t role)
-    {
-        uint32_t status = client.Open();
-        if (status == 0)
-            status = messageEvent.Create(false, false);
-        if (status == 0)
-            status = notificationEvent.Create(false, false);
-        VedraNotificationEvents events = {(uint64_t)(uintptr_t)messageEvent.Get(),
-                                          (uint64_t)(uintptr_t)notificationEvent.Get()};
-        if (status == 0)
-            status = client.Write(VEDRA_IOCTL_SET_NOTIFICATION_EVENTS, events);
-        if (status == 0)
-            status = client.Write(VEDRA_IOCTL_REGISTER_ROLE, role);
-        return status;
-    }
-
-    uint32_t Send(const VedraMessage& m)
-    {
-        return client.Request(VEDRA_IOCTL_SEND_MESSAGE, &m, VEDRA_MESSAGE_HEADER_SIZE + m.payloadLength, nullptr, 0);
-    }
-};
-
 VedraMessage Message(uint32_t type, uint32_t code)
 {
     VedraMessage m = {};
@@ -56,7 +29,7 @@ VedraMessage Message(uint32_t type, uint32_t code)
 
 int Serve(const wchar_t* readyName)
 {
-    Connection server;
+    SimEventClient server;
     if (server.Connect(VEDRA_ROLE_SERVER) != 0)
         return 2;
     WnHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName));
@@ -127,7 +100,7 @@ int Measure(uint32_t count)
         fprintf(stderr, "devsim_bench: the server did not come up\n");
         return 1;
     }
-    Connection client;
+    SimEventClient client;
     if (client.Connect(VEDRA_ROLE_PANEL) != 0)
         return 1;
     // Interleaved call by call, so both figures see the same machine load;

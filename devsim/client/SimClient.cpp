@@ -48,6 +48,28 @@ uint32_t SimClient::Request(uint32_t code, const void* in, uint32_t inSize, void
     return status;
 }
 
+uint32_t SimEventClient::Connect(uint32_t role)
+{
+    uint32_t status = client.Open();
+    if (status == 0)
+        status = messageEvent.Create(false, false);
+    if (status == 0)
+        status = notificationEvent.Create(false, false);
+    VedraNotificationEvents events = {(uint64_t)(uintptr_t)messageEvent.Get(),
+                                      (uint64_t)(uintptr_t)notificationEvent.Get()};
+    if (status == 0)
+        status = client.Write(VEDRA_IOCTL_SET_NOTIFICATION_EVENTS, events);
+    if (status == 0)
+        status = client.Write(VEDRA_IOCTL_REGISTER_ROLE, role);
+    return status;
+}
+
+uint32_t SimEventClient::Send(const VedraMessage& message)
+{
+    return client.Request(VEDRA_IOCTL_SEND_MESSAGE, &message, VEDRA_MESSAGE_HEADER_SIZE + message.payloadLength,
+                          nullptr, 0);
+}
+
 namespace sim {
 
 uint32_t Reset(SimClient& c, uint32_t scenario)

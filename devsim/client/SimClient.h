@@ -47,6 +47,20 @@ private:
     WnEvent done_;
 };
 
+// A driver-level connection with its two events and a role, as the
+// product's programs hold one: for the helper processes of tests and the
+// benchmark, which play the server or a client at the raw request level.
+struct SimEventClient {
+    SimClient client;
+    WnEvent messageEvent;
+    WnEvent notificationEvent;
+
+    // Opens, creates and hands over both events, registers the role.
+    uint32_t Connect(uint32_t role);
+    // Sends the message's header and the used part of its payload.
+    uint32_t Send(const VedraMessage& message);
+};
+
 // Simulation control over any connection.
 namespace sim {
 

@@ -18,28 +18,6 @@ namespace {
 constexpr uint32_t kQuitCode = 9999;
 constexpr uint32_t kNotificationsCode = 9998;
 
-struct Connection {
-    SimClient client;
-    WnEvent messageEvent;
-    WnEvent notificationEvent;
-
-    uint32_t Connect(uint32_t role)
-    {
-        uint32_t status = client.Open();
-        if (status == 0)
-            status = messageEvent.Create(false, false);
-        if (status == 0)
-            status = notificationEvent.Create(false, false);
-        VedraNotificationEvents events = {(uint64_t)(uintptr_t)messageEvent.Get(),
-                                          (uint64_t)(uintptr_t)notificationEvent.Get()};
-        if (status == 0)
-            status = client.Write(VEDRA_IOCTL_SET_NOTIFICATION_EVENTS, events);
-        if (status == 0)
-            status = client.Write(VEDRA_IOCTL_REGISTER_ROLE, role);
-        return status;
-    }
-};
-
 void SignalReady(const wchar_t* name)
 {
     WnHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, name));
@@ -51,7 +29,7 @@ void SignalReady(const wchar_t* name)
 // word as its status and the payload echoed back.
 int Serve(const wchar_t* readyName)
 {
-    Connection server;
+    SimEventClient server;
     if (server.Connect(VEDRA_ROLE_SERVER) != 0)
         return 2;
     SignalReady(readyName);
@@ -77,8 +55,7 @@ int Serve(const wchar_t* readyName)
                     reply.payloadLength += 4;
                 }
             }
-            server.client.Request(VEDRA_IOCTL_SEND_MESSAGE, &reply, VEDRA_MESSAGE_HEADER_SIZE + reply.payloadLength,
-                                  nullptr, 0);
+            server.Send(reply);
             if (m.code == kQuitCode)
                 return 0;
         }
@@ -87,7 +64,7 @@ int Serve(const wchar_t* readyName)
 
 int HoldPending(const wchar_t* readyName)
 {
-    Connection panel;
+    SimEventClient panel;
     if (panel.Connect(VEDRA_ROLE_PANEL) != 0)
         return 2;
     WnEvent done;
