@@ -87,29 +87,34 @@ VedraStatus VedraDevice::GetSpdifPassThrough(uint32_t input, uint32_t subIndex, 
 
 VedraStatus VedraDevice::SetBypassVolume(bool on)
 {
-    uint8_t value = on ? 1 : 0;
-    return Request(VEDRA_IOCTL_SET_BYPASS_VOLUME, &value, sizeof(value), nullptr, 0);
+    return SetFlagByte(VEDRA_IOCTL_SET_BYPASS_VOLUME, on);
 }
 
 VedraStatus VedraDevice::GetBypassVolume(uint8_t& on)
 {
-    uint8_t value = 0;
-    VedraStatus result = Request(VEDRA_IOCTL_GET_BYPASS_VOLUME, nullptr, 0, &value, sizeof(value));
-    if (result == VEDRA_STATUS_SUCCESS)
-        on = value;
-    return result;
+    return GetFlagByte(VEDRA_IOCTL_GET_BYPASS_VOLUME, on);
 }
 
 VedraStatus VedraDevice::SetBypassMute(bool on)
 {
-    uint8_t value = on ? 1 : 0;
-    return Request(VEDRA_IOCTL_SET_BYPASS_MUTE, &value, sizeof(value), nullptr, 0);
+    return SetFlagByte(VEDRA_IOCTL_SET_BYPASS_MUTE, on);
 }
 
 VedraStatus VedraDevice::GetBypassMute(uint8_t& on)
 {
+    return GetFlagByte(VEDRA_IOCTL_GET_BYPASS_MUTE, on);
+}
+
+VedraStatus VedraDevice::SetFlagByte(uint32_t code, bool on)
+{
+    uint8_t value = on ? 1 : 0;
+    return Request(code, &value, sizeof(value), nullptr, 0);
+}
+
+VedraStatus VedraDevice::GetFlagByte(uint32_t code, uint8_t& on)
+{
     uint8_t value = 0;
-    VedraStatus result = Request(VEDRA_IOCTL_GET_BYPASS_MUTE, nullptr, 0, &value, sizeof(value));
+    VedraStatus result = Request(code, nullptr, 0, &value, sizeof(value));
     if (result == VEDRA_STATUS_SUCCESS)
         on = value;
     return result;

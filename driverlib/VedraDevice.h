@@ -69,4 +69,7 @@ private:
     friend class VedraDriver;
 
     VedraStatus ArrayRequest(uint32_t code, void* records, uint32_t n, uint32_t recordSize);
+    // The bypass switches travel as one byte; a get writes on only on success.
+    VedraStatus SetFlagByte(uint32_t code, bool on);
+    VedraStatus GetFlagByte(uint32_t code, uint8_t& on);
 };
