@@ -155,14 +155,6 @@ bool ByRole(const VedraSimJournalEntry& entry, uint32_t role)
     return entry.role == role;
 }
 
-uint32_t InputWord(const VedraSimJournalEntry& entry, uint32_t index)
-{
-    uint32_t word = 0;
-    if ((index + 1) * 4 <= VSIM_JOURNAL_INPUT_BYTES)
-        memcpy(&word, entry.input + index * 4, 4);
-    return word;
-}
-
 std::string Hex(const std::vector<uint32_t>& functions)
 {
     std::string text;
@@ -197,20 +189,3 @@ DWORD WINAPI TestThread::Thunk(void* self)
     return 0;
 }
 
-bool WaitForNotification(VedraDriver& driver, uint32_t code, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        VedraMessage message;
-        Init(message, VEDRA_MSG_NONE, 0);
-        while (driver.ReceiveNotification(message) == VEDRA_STATUS_SUCCESS) {
-            if (message.type == VEDRA_MSG_NOTIFICATION && message.code == code)
-                return true;
-        }
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return false;
-        if (WaitForSingleObject(driver.NotificationEvent(), timeoutMs - elapsed) != WAIT_OBJECT_0)
-            return false;
-    }
-}

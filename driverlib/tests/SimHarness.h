@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "DriverTestSupport.h"
 #include "VedraApiContext.h"
 #include "VedraDriver.h"
 #include "VedraSimControl.h"
@@ -53,7 +54,6 @@ private:
 std::vector<uint32_t> Functions(const std::vector<VedraSimJournalEntry>& entries,
                                 const std::function<bool(const VedraSimJournalEntry&)>& keep);
 bool ByRole(const VedraSimJournalEntry& entry, uint32_t role);
-uint32_t InputWord(const VedraSimJournalEntry& entry, uint32_t index);
 // A readable list of function numbers for failure messages.
 std::string Hex(const std::vector<uint32_t>& functions);
 
@@ -71,6 +71,3 @@ private:
     WnHandle thread_;
 };
 
-// Waits for the next notification of the given code on a connection with a
-// notification event, dropping others. False on timeout.
-bool WaitForNotification(VedraDriver& driver, uint32_t code, DWORD timeoutMs = kTestWaitMs);

@@ -17,28 +17,13 @@
 #include "ChildProcess.h"
 #include "CustomServer.h"
 #include "SimClient.h"
+#include "DriverTestSupport.h"
 #include "VedraClient.h"
 #include "VedraMessage.h"
 
 namespace {
 
 constexpr uint32_t kWaitMs = 10000;
-
-bool WaitForNotification(VedraDriver& driver, uint32_t code)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        VedraMessage message;
-        Init(message, VEDRA_MSG_NONE, 0);
-        while (driver.ReceiveNotification(message) == VEDRA_STATUS_SUCCESS)
-            if (message.type == VEDRA_MSG_NOTIFICATION && message.code == code)
-                return true;
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= kWaitMs)
-            return false;
-        WaitForSingleObject(driver.NotificationEvent(), kWaitMs - elapsed);
-    }
-}
 
 VedraStatus Request(VedraClient& client, uint32_t code, const void* payload, uint32_t length)
 {

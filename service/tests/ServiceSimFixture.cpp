@@ -105,34 +105,9 @@ VedraStatus ServiceSimTest::Request(uint32_t code, const void* payload, uint32_t
     return status != VEDRA_STATUS_SUCCESS ? status : answer.status;
 }
 
-bool WaitForNotification(VedraDriver& driver, uint32_t code, uint32_t timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        VedraMessage message;
-        Init(message, VEDRA_MSG_NONE, 0);
-        while (driver.ReceiveNotification(message) == VEDRA_STATUS_SUCCESS) {
-            if (message.type == VEDRA_MSG_NOTIFICATION && message.code == code)
-                return true;
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return false;
-        WaitForSingleObject(driver.NotificationEvent(), timeoutMs - elapsed);
-    }
-}
-
 uint32_t FunctionOf(const VedraSimJournalEntry& entry)
 {
     return VedraFunctionOf(entry.code);
-}
-
-uint32_t InputWord(const VedraSimJournalEntry& entry, uint32_t index)
-{
-    uint32_t word = 0;
-    if ((index + 1) * 4 <= VSIM_JOURNAL_INPUT_BYTES)
-        memcpy(&word, entry.input + index * 4, 4);
-    return word;
 }
 
 bool IsBoundTo(const VedraSimJournalEntry& entry, const VedraDeviceId& id)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "DriverTestSupport.h"
 #include "SimClient.h"
 #include "VedraClient.h"
 
@@ -50,12 +51,9 @@ protected:
     VedraClient client;
 };
 
-// Waits for a notification of code on driver, dropping others.
-bool WaitForNotification(VedraDriver& driver, uint32_t code, uint32_t timeoutMs = kWaitMs);
 
 // Journal helpers.
 uint32_t FunctionOf(const VedraSimJournalEntry& entry);
-uint32_t InputWord(const VedraSimJournalEntry& entry, uint32_t index);
 bool IsBoundTo(const VedraSimJournalEntry& entry, const VedraDeviceId& id);
 std::vector<VedraSimJournalEntry> Filter(
     const std::vector<VedraSimJournalEntry>& entries, const std::function<bool(const VedraSimJournalEntry&)>& keep);
