@@ -79,9 +79,9 @@ VedraStatus Plug(SimRequest& r)
     VedraStatus status = CheckSizes(r, sizeof(VedraSimUnitSpec), sizeof(VedraDeviceId));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
-    auto spec = SimRead<VedraSimUnitSpec>(r.buffer);
-    spec.serialNumber[VEDRA_SERIAL_NUMBER_CHARS - 1] = 0;
-    SimUnit* unit = SimPlug(spec);
+    auto unitSpec = SimRead<VedraSimUnitSpec>(r.buffer);
+    unitSpec.serialNumber[VEDRA_SERIAL_NUMBER_CHARS - 1] = 0;
+    SimUnit* unit = SimPlug(unitSpec);
     if (unit == nullptr)
         return VEDRA_STATUS_NO_RESOURCES;
     memcpy(r.buffer, &unit->id, sizeof(VedraDeviceId));
@@ -99,17 +99,17 @@ VedraStatus Unplug(SimRequest& r, bool replug)
     SimUnit* unit = SimUnitAt(index);
     if (unit == nullptr)
         return VEDRA_STATUS_NO_DEVICE;
-    VedraSimUnitSpec spec = {};
-    spec.flags = unit->flags;
-    spec.model = unit->model;
-    spec.variant = unit->variant;
-    memcpy(spec.serialNumber, unit->serialNumber, sizeof(spec.serialNumber));
+    VedraSimUnitSpec unitSpec = {};
+    unitSpec.flags = unit->flags;
+    unitSpec.model = unit->model;
+    unitSpec.variant = unit->variant;
+    memcpy(unitSpec.serialNumber, unit->serialNumber, sizeof(unitSpec.serialNumber));
     bool streaming = SimIsStreamingUnit(unit) && g->selectionMode == 0;
     if (SimIsStreamingUnit(unit) && g->state >= VEDRA_STATE_READY && g->state <= VEDRA_STATE_RUNNING)
         g->state = VEDRA_STATE_DOWN; // its streams broke off
     SimUnplug(index);
     if (replug) {
-        SimUnit* again = SimPlug(spec);
+        SimUnit* again = SimPlug(unitSpec);
         if (again == nullptr)
             return VEDRA_STATUS_NO_RESOURCES;
         if (streaming)

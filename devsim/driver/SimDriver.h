@@ -183,7 +183,7 @@ void SimClearQueues();
 
 // SimUnits.cpp
 void SimResetScenario(uint32_t scenario);
-SimUnit* SimPlug(const VedraSimUnitSpec& spec);
+SimUnit* SimPlug(const VedraSimUnitSpec& unitSpec);
 bool SimUnplug(uint32_t index);
 SimUnit* SimFindUnit(VedraDeviceId id);
 SimUnit* SimUnitAt(uint32_t index);

@@ -90,16 +90,16 @@ void MakeSerial(wchar_t* serial)
     SimAppendNumber(serial, VEDRA_SERIAL_NUMBER_CHARS, 2, 100000 + ++g->serialNumber);
 }
 
-void InitUnit(SimUnit* unit, const VedraSimUnitSpec& spec)
+void InitUnit(SimUnit* unit, const VedraSimUnitSpec& unitSpec)
 {
     memset(unit, 0, sizeof(SimUnit));
     unit->id.low = ++g->plugNumber;
     unit->id.high = VSIM_ID_HIGH;
-    unit->model = spec.model != 0 ? spec.model : VSIM_DEFAULT_MODEL;
-    unit->variant = spec.variant;
-    unit->flags = spec.flags;
-    if (spec.serialNumber[0] != 0)
-        SimCopyText(unit->serialNumber, VEDRA_SERIAL_NUMBER_CHARS, spec.serialNumber);
+    unit->model = unitSpec.model != 0 ? unitSpec.model : VSIM_DEFAULT_MODEL;
+    unit->variant = unitSpec.variant;
+    unit->flags = unitSpec.flags;
+    if (unitSpec.serialNumber[0] != 0)
+        SimCopyText(unit->serialNumber, VEDRA_SERIAL_NUMBER_CHARS, unitSpec.serialNumber);
     else
         MakeSerial(unit->serialNumber);
     unit->spdif.lockState = 1; // no signal
@@ -108,7 +108,7 @@ void InitUnit(SimUnit* unit, const VedraSimUnitSpec& spec)
         unit->endpoints[i].index = i;
     }
     SimDefaultTopology(unit, 22, 18, 18);
-    if (spec.flags & VSIM_UNIT_EFFECT) {
+    if (unitSpec.flags & VSIM_UNIT_EFFECT) {
         unit->effect.channelCount = VSIM_EFFECT_CHANNELS;
         unit->effect.maxDelay = VSIM_EFFECT_MAX_DELAY_MS;
     }
@@ -477,14 +477,14 @@ void SimDefaultTopology(SimUnit* unit, uint32_t destinations, uint32_t inputs, u
     }
 }
 
-SimUnit* SimPlug(const VedraSimUnitSpec& spec)
+SimUnit* SimPlug(const VedraSimUnitSpec& unitSpec)
 {
     if (g->unitCount >= SIM_MAX_UNITS)
         return nullptr;
     auto* unit = static_cast<SimUnit*>(ExAllocatePoolWithTag(NonPagedPool, sizeof(SimUnit), SIM_POOL_TAG));
     if (unit == nullptr)
         return nullptr;
-    InitUnit(unit, spec);
+    InitUnit(unit, unitSpec);
     g->units[g->unitCount++] = unit;
     SimStreamingUnitsChanged();
     return unit;
@@ -515,27 +515,27 @@ void SimResetScenario(uint32_t scenario)
     g->scenario = scenario;
     SimResetStreaming();
 
-    VedraSimUnitSpec spec = {};
+    VedraSimUnitSpec unitSpec = {};
     switch (scenario) {
     case VSIM_SCENARIO_ONE:
-        SimPlug(spec);
+        SimPlug(unitSpec);
         break;
     case VSIM_SCENARIO_TWO:
-        SimPlug(spec);
-        spec.flags = VSIM_UNIT_EFFECT;
-        SimPlug(spec);
+        SimPlug(unitSpec);
+        unitSpec.flags = VSIM_UNIT_EFFECT;
+        SimPlug(unitSpec);
         break;
     case VSIM_SCENARIO_EIGHT:
         for (uint32_t i = 0; i < SIM_MAX_UNITS; ++i)
-            SimPlug(spec);
+            SimPlug(unitSpec);
         break;
     case VSIM_SCENARIO_USB11:
-        spec.flags = VSIM_UNIT_USB11;
-        SimPlug(spec);
+        unitSpec.flags = VSIM_UNIT_USB11;
+        SimPlug(unitSpec);
         break;
     case VSIM_SCENARIO_KIND2:
-        spec.flags = VSIM_UNIT_KIND2;
-        SimPlug(spec);
+        unitSpec.flags = VSIM_UNIT_KIND2;
+        SimPlug(unitSpec);
         break;
     default:
         break;

@@ -119,21 +119,21 @@ TEST_F(DevicesTest, ReplugGivesANewIdentifierAndKeepsTheSerialNumber)
 TEST_F(DevicesTest, PluggingBeyondEightUnitsIsRefused)
 {
     ResetTo(VSIM_SCENARIO_EIGHT);
-    VedraSimUnitSpec spec = {};
+    VedraSimUnitSpec unitSpec = {};
     VedraDeviceId id;
-    EXPECT_STATUS(VEDRA_STATUS_NO_RESOURCES, control.Request(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id)));
+    EXPECT_STATUS(VEDRA_STATUS_NO_RESOURCES, control.Request(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id)));
     EXPECT_EQ(8u, DeviceList().count);
 }
 
 TEST_F(DevicesTest, PlugTakesTheGivenSerialNumberAndFlags)
 {
     ResetTo(VSIM_SCENARIO_NONE);
-    VedraSimUnitSpec spec = {};
-    spec.flags = VSIM_UNIT_EFFECT | VSIM_UNIT_USB11;
-    spec.variant = 3;
-    wcscpy(spec.serialNumber, L"QA-0042");
+    VedraSimUnitSpec unitSpec = {};
+    unitSpec.flags = VSIM_UNIT_EFFECT | VSIM_UNIT_USB11;
+    unitSpec.variant = 3;
+    wcscpy(unitSpec.serialNumber, L"QA-0042");
     VedraDeviceId id;
-    ASSERT_STATUS(0, control.Request(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id)));
+    ASSERT_STATUS(0, control.Request(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id)));
     VedraDeviceList list = DeviceList();
     ASSERT_EQ(1u, list.count);
     EXPECT_EQ(L"QA-0042", Text(list.entries[0].serialNumber, VEDRA_SERIAL_NUMBER_CHARS));

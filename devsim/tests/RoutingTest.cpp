@@ -221,9 +221,9 @@ TEST_F(RoutingTest, StreamDemandIsAnnouncedToTheServerWhenItAppearsAndEnds)
 
 TEST_F(RoutingTest, PluggingAndUnpluggingAnnouncesTheDeviceListToTheServer)
 {
-    VedraSimUnitSpec spec = {};
+    VedraSimUnitSpec unitSpec = {};
     VedraDeviceId id;
-    ASSERT_STATUS(0, control.Request(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id)));
+    ASSERT_STATUS(0, control.Request(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id)));
     VedraSimUnitRef ref = {0};
     ASSERT_STATUS(0, control.Write(VSIM_IOCTL_UNPLUG, ref));
     EXPECT_EQ((std::vector<uint32_t>{3005, 3005}), server.DrainNotifications());

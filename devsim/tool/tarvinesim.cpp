@@ -404,30 +404,30 @@ int Tool::Reset(int argc, wchar_t** argv)
 
 int Tool::Plug(int argc, wchar_t** argv)
 {
-    VedraSimUnitSpec spec = {};
+    VedraSimUnitSpec unitSpec = {};
     for (int i = 0; i < argc; ++i) {
         std::wstring a = argv[i];
         const wchar_t* value = nullptr;
         uint32_t number = 0;
         if (a == L"usb11")
-            spec.flags |= VSIM_UNIT_USB11;
+            unitSpec.flags |= VSIM_UNIT_USB11;
         else if (a == L"effect")
-            spec.flags |= VSIM_UNIT_EFFECT;
+            unitSpec.flags |= VSIM_UNIT_EFFECT;
         else if (a == L"kind2")
-            spec.flags |= VSIM_UNIT_KIND2;
+            unitSpec.flags |= VSIM_UNIT_KIND2;
         else if (a == L"nospdif")
-            spec.flags |= VSIM_UNIT_NO_SPDIF;
+            unitSpec.flags |= VSIM_UNIT_NO_SPDIF;
         else if (KeyValue(argv[i], L"serial", value))
-            wcsncpy(spec.serialNumber, value, VEDRA_SERIAL_NUMBER_CHARS - 1);
+            wcsncpy(unitSpec.serialNumber, value, VEDRA_SERIAL_NUMBER_CHARS - 1);
         else if (KeyValue(argv[i], L"model", value) && ParseNumber(value, number))
-            spec.model = (uint16_t)number;
+            unitSpec.model = (uint16_t)number;
         else if (KeyValue(argv[i], L"variant", value) && ParseNumber(value, number))
-            spec.variant = (uint16_t)number;
+            unitSpec.variant = (uint16_t)number;
         else
             return Usage();
     }
     VedraDeviceId id = {};
-    uint32_t status = c_.Request(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id));
+    uint32_t status = c_.Request(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id));
     if (status != 0)
         return Fail("plug", status);
     printf("plugged: %08X:%08X\n", id.low, id.high);

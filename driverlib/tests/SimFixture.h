@@ -33,10 +33,10 @@ protected:
 
 inline VedraSimUnitSpec UnitSpec(const wchar_t* serial, uint16_t variant, uint32_t flags = 0)
 {
-    VedraSimUnitSpec spec = {};
-    spec.flags = flags;
-    spec.variant = variant;
+    VedraSimUnitSpec unitSpec = {};
+    unitSpec.flags = flags;
+    unitSpec.variant = variant;
     for (uint32_t i = 0; serial[i] != L'\0' && i < VEDRA_SERIAL_NUMBER_CHARS; ++i)
-        spec.serialNumber[i] = serial[i];
-    return spec;
+        unitSpec.serialNumber[i] = serial[i];
+    return unitSpec;
 }

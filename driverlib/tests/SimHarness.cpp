@@ -70,10 +70,10 @@ VedraStatus SimControl::State(VedraSimState& state)
     return Call(VSIM_IOCTL_GET_STATE, nullptr, 0, &state, sizeof(state));
 }
 
-VedraStatus SimControl::Plug(const VedraSimUnitSpec& spec, VedraDeviceId& id)
+VedraStatus SimControl::Plug(const VedraSimUnitSpec& unitSpec, VedraDeviceId& id)
 {
     id = {};
-    return Call(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id));
+    return Call(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id));
 }
 
 VedraStatus SimControl::Unplug(uint32_t index)

@@ -28,7 +28,7 @@ public:
     VedraStatus Streams(uint32_t demandA, uint32_t inUseA, uint32_t inUseB, uint32_t demandB, uint32_t demandC);
     VedraStatus StreamError();
     VedraStatus State(VedraSimState& state);
-    VedraStatus Plug(const VedraSimUnitSpec& spec, VedraDeviceId& id);
+    VedraStatus Plug(const VedraSimUnitSpec& unitSpec, VedraDeviceId& id);
     VedraStatus Unplug(uint32_t index);
     VedraStatus Replug(uint32_t index, VedraDeviceId& id);
     VedraStatus Topology(uint32_t index, uint32_t destinations, uint32_t inputSources, uint32_t playbackSources);

@@ -69,9 +69,9 @@ TEST_F(ConsoleMode, DeviceArrivalReconnectsAServerThatLetGo)
     while (client.NextNotification(stale) == VEDRA_STATUS_SUCCESS) {
     }
 
-    VedraSimUnitSpec spec = {};
+    VedraSimUnitSpec unitSpec = {};
     VedraDeviceId id = {};
-    ASSERT_EQ(0u, control.Request(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id)));
+    ASSERT_EQ(0u, control.Request(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id)));
     // Wine registers a window for device notices in the background, so an
     // arrival announced too early is missed: announce until one is heard.
     bool told = false;

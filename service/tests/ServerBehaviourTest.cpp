@@ -423,9 +423,9 @@ TEST_F(ServerBehaviour, UnitPluggedAndUnpluggedWhileRunning)
 {
     StartConsoleService();
     const uint32_t mark = Mark();
-    VedraSimUnitSpec spec = {};
+    VedraSimUnitSpec unitSpec = {};
     VedraDeviceId id = {};
-    ASSERT_EQ(0u, control.Request(VSIM_IOCTL_PLUG, &spec, sizeof(spec), &id, sizeof(id)));
+    ASSERT_EQ(0u, control.Request(VSIM_IOCTL_PLUG, &unitSpec, sizeof(unitSpec), &id, sizeof(id)));
     EXPECT_TRUE(WaitForNotification(client, VEDRA_NTF_DEVICE_LIST)) << "no 3030 after a unit came";
     const std::vector<VedraSimJournalEntry> requests = UnitRequests(ServiceRequestsSince(mark), id);
     EXPECT_EQ(std::size(kStartSequence), requests.size()) << Describe(requests);
