@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SimClient.h"
+#include "WnServiceCtrl.h"
 
 namespace {
 
@@ -806,37 +807,25 @@ int Tool::Meters(uint32_t index)
     return 0;
 }
 
-// Owns a service control manager handle.
-struct ScHandle {
-    SC_HANDLE handle;
-    explicit ScHandle(SC_HANDLE h) : handle(h) {}
-    ~ScHandle()
-    {
-        if (handle != nullptr)
-            CloseServiceHandle(handle);
-    }
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-};
-
 // Starts the driver service through the service control manager; the
 // driver announces its interface itself when it starts.
 int Tool::Start()
 {
-    ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (manager.handle == nullptr) {
-        fprintf(stderr, "tarvinesim: OpenSCManager failed: %lu\n", GetLastError());
+    WnServiceCtrlMgr manager;
+    uint32_t error = manager.Open(nullptr, SC_MANAGER_CONNECT);
+    if (error != 0) {
+        fprintf(stderr, "tarvinesim: OpenSCManager failed: %u\n", error);
         return 1;
     }
-    ScHandle service(OpenServiceW(manager.handle, L"vedrasim", SERVICE_START | SERVICE_QUERY_STATUS));
-    DWORD error = service.handle == nullptr ? GetLastError() : 0;
-    if (service.handle != nullptr && !StartServiceW(service.handle, 0, nullptr)) {
+    WnServiceCtrl service;
+    error = service.Open(manager, L"vedrasim", SERVICE_START | SERVICE_QUERY_STATUS);
+    if (error == 0 && !StartServiceW(service.Get(), 0, nullptr)) {
         error = GetLastError();
         if (error == ERROR_SERVICE_ALREADY_RUNNING)
             error = 0;
     }
     if (error != 0) {
-        fprintf(stderr, "tarvinesim: starting the driver failed: %lu\n", error);
+        fprintf(stderr, "tarvinesim: starting the driver failed: %u\n", error);
         return 1;
     }
     for (int i = 0; i < 100 && c_.Open() != 0; ++i)
