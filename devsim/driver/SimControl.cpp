@@ -5,18 +5,9 @@
 
 namespace {
 
-VedraStatus CheckSizes(const SimRequest& r, uint32_t in, uint32_t out)
-{
-    if (r.inLength != in)
-        return VEDRA_STATUS_INVALID_INBUFFER_SIZE;
-    if (r.outLength != out)
-        return VEDRA_STATUS_INVALID_OUTBUFFER_SIZE;
-    return VEDRA_STATUS_SUCCESS;
-}
-
 VedraStatus Reset(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimReset), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimReset), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     uint32_t scenario = SimRead<uint32_t>(r.buffer);
@@ -37,7 +28,7 @@ VedraStatus Reset(SimRequest& r)
 
 VedraStatus GetState(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraSimState));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraSimState));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     VedraSimState s = {};
@@ -45,14 +36,7 @@ VedraStatus GetState(SimRequest& r)
     s.unitCount = g->unitCount;
     s.connectionCount = g->connectionCount;
     s.serverConnection = g->server != nullptr ? g->server->number : 0;
-    s.streaming.state = g->state;
-    s.streaming.selectionMode = g->selectionMode;
-    s.streaming.sampleRate = g->sampleRate;
-    s.streaming.demandA = g->streams.demandA;
-    s.streaming.inUseA = g->streams.inUseA;
-    s.streaming.inUseB = g->streams.inUseB;
-    s.streaming.demandB = g->streams.demandB;
-    s.streaming.demandC = g->streams.demandC;
+    s.streaming = SimCurrentStreamingStatus();
     s.counters = g->counters;
     s.policy = g->policy;
     s.streamingBufferSize = g->streamingBufferSize;
@@ -69,14 +53,12 @@ VedraStatus GetState(SimRequest& r)
     s.selected = g->selected;
     s.interfaceEnabled = g->interfaceRegistered ? 1 : 0;
     s.interfaceStatus = g->interfaceStatus;
-    memcpy(r.buffer, &s, sizeof(s));
-    r.bytesReturned = sizeof(s);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, s);
 }
 
 VedraStatus Plug(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimUnitSpec), sizeof(VedraDeviceId));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimUnitSpec), sizeof(VedraDeviceId));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto unitSpec = SimRead<VedraSimUnitSpec>(r.buffer);
@@ -92,7 +74,7 @@ VedraStatus Plug(SimRequest& r)
 
 VedraStatus Unplug(SimRequest& r, bool replug)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimUnitRef), replug ? sizeof(VedraDeviceId) : 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimUnitRef), replug ? sizeof(VedraDeviceId) : 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     uint32_t index = SimRead<uint32_t>(r.buffer);
@@ -130,7 +112,7 @@ VedraStatus Unplug(SimRequest& r, bool replug)
 
 VedraStatus Streams(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimStreams), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimStreams), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     SimSetStreams(SimRead<VedraSimStreams>(r.buffer));
@@ -139,7 +121,7 @@ VedraStatus Streams(SimRequest& r)
 
 VedraStatus EndpointVolume(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimEndpointVolume), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimEndpointVolume), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto change = SimRead<VedraSimEndpointVolume>(r.buffer);
@@ -156,7 +138,7 @@ VedraStatus EndpointVolume(SimRequest& r)
 
 VedraStatus Spdif(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimSpdif), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimSpdif), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto spdif = SimRead<VedraSimSpdif>(r.buffer);
@@ -178,7 +160,7 @@ VedraStatus Spdif(SimRequest& r)
 
 VedraStatus BumpCounters(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraStatusCounters), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraStatusCounters), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto add = SimRead<VedraStatusCounters>(r.buffer);
@@ -192,7 +174,7 @@ VedraStatus BumpCounters(SimRequest& r)
 
 VedraStatus Topology(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimTopology), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimTopology), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto topology = SimRead<VedraSimTopology>(r.buffer);
@@ -209,7 +191,7 @@ VedraStatus Topology(SimRequest& r)
 
 VedraStatus Signal(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimSignal), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimSignal), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto signal = SimRead<VedraSimSignal>(r.buffer);
@@ -242,7 +224,7 @@ VedraStatus Signal(SimRequest& r)
 
 VedraStatus StreamError(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, 0);
+    VedraStatus status = SimCheckSizes(r, 0, 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     g->state = VEDRA_STATE_ERROR;
@@ -252,7 +234,7 @@ VedraStatus StreamError(SimRequest& r)
 
 VedraStatus Fault(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimFault), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimFault), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto fault = SimRead<VedraSimFault>(r.buffer);
@@ -285,7 +267,7 @@ VedraStatus Fault(SimRequest& r)
 
 VedraStatus ClearFaults(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, 0);
+    VedraStatus status = SimCheckSizes(r, 0, 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     memset(g->faults, 0, sizeof(g->faults));
@@ -295,7 +277,7 @@ VedraStatus ClearFaults(SimRequest& r)
 
 VedraStatus Malformed(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(uint32_t), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(uint32_t), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     uint32_t flags = SimRead<uint32_t>(r.buffer);
@@ -307,7 +289,7 @@ VedraStatus Malformed(SimRequest& r)
 
 VedraStatus ReadJournal(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimJournalQuery), sizeof(VedraSimJournalPage));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimJournalQuery), sizeof(VedraSimJournalPage));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     uint32_t from = SimRead<uint32_t>(r.buffer);
@@ -387,7 +369,7 @@ VedraStatus ReadRecord(SimRequest& r)
 
 VedraStatus Connections(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraSimConnectionList));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraSimConnectionList));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto* list = reinterpret_cast<VedraSimConnectionList*>(r.buffer);
@@ -417,7 +399,7 @@ VedraStatus Connections(SimRequest& r)
 
 VedraStatus GetUnit(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSimUnitRef), sizeof(VedraSimUnitState));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSimUnitRef), sizeof(VedraSimUnitState));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     SimUnit* unit = SimUnitAt(SimRead<uint32_t>(r.buffer));
@@ -442,9 +424,7 @@ VedraStatus GetUnit(SimRequest& r)
     s.playbackSources = unit->playbackSourceCount;
     memcpy(s.controlSwitch, unit->controlSwitch, sizeof(s.controlSwitch));
     memcpy(s.controlValue, unit->controlValue, sizeof(s.controlValue));
-    memcpy(r.buffer, &s, sizeof(s));
-    r.bytesReturned = sizeof(s);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, s);
 }
 
 } // namespace

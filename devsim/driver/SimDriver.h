@@ -198,6 +198,7 @@ void SimResetStreaming();
 bool SimIsStreamingUnit(const SimUnit* unit);
 void SimStreamingUnitsChanged();
 VedraStatus SimStreamingRequest(SimRequest& r);
+VedraStreamingStatus SimCurrentStreamingStatus();
 void SimSetStreams(const VedraSimStreams& streams);
 
 // SimControl.cpp
@@ -218,6 +219,25 @@ uint64_t SimNowMs();
 void SimCopyText(wchar_t* target, uint32_t capacity, const wchar_t* source);
 uint32_t SimAppendNumber(wchar_t* target, uint32_t capacity, uint32_t at, uint32_t value);
 bool SimIdEqual(VedraDeviceId a, VedraDeviceId b);
+
+// A fixed-size request: exactly in bytes of input and room for exactly out.
+inline VedraStatus SimCheckSizes(const SimRequest& r, uint32_t in, uint32_t out)
+{
+    if (r.inLength != in)
+        return VEDRA_STATUS_INVALID_INBUFFER_SIZE;
+    if (r.outLength != out)
+        return VEDRA_STATUS_INVALID_OUTBUFFER_SIZE;
+    return VEDRA_STATUS_SUCCESS;
+}
+
+// Answers with one record (its size checked by SimCheckSizes before).
+template <typename T>
+inline VedraStatus SimAnswer(SimRequest& r, const T& record)
+{
+    memcpy(r.buffer, &record, sizeof(T));
+    r.bytesReturned = sizeof(T);
+    return VEDRA_STATUS_SUCCESS;
+}
 
 template <typename T>
 inline T SimRead(const uint8_t* p)

@@ -11,15 +11,6 @@ const uint32_t kRates[SIM_RATE_COUNT] = {44100, 48000, 88200, 96000, 176400, 192
 const uint32_t kStreamingSamples[6] = {128, 256, 512, 1024, 2048, 4096};
 const uint32_t kAsioSamples[4] = {128, 256, 512, 1024};
 
-VedraStatus CheckSizes(const SimRequest& r, uint32_t in, uint32_t out)
-{
-    if (r.inLength != in)
-        return VEDRA_STATUS_INVALID_INBUFFER_SIZE;
-    if (r.outLength != out)
-        return VEDRA_STATUS_INVALID_OUTBUFFER_SIZE;
-    return VEDRA_STATUS_SUCCESS;
-}
-
 bool IsSupportedRate(uint32_t rate)
 {
     for (uint32_t i = 0; i < SIM_RATE_COUNT; ++i)
@@ -67,7 +58,7 @@ bool AnyDemand(const VedraSimStreams& s)
 
 VedraStatus Command(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraStreamingCommand), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraStreamingCommand), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto command = SimRead<VedraStreamingCommand>(r.buffer);
@@ -127,44 +118,31 @@ VedraStatus Command(SimRequest& r)
 
 VedraStatus GetStatus(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraStreamingStatus));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraStreamingStatus));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
-    VedraStreamingStatus s = {};
-    s.state = g->state;
-    s.selectionMode = g->selectionMode;
-    s.sampleRate = g->sampleRate;
-    s.demandA = g->streams.demandA;
-    s.inUseA = g->streams.inUseA;
-    s.inUseB = g->streams.inUseB;
-    s.demandB = g->streams.demandB;
-    s.demandC = g->streams.demandC;
-    memcpy(r.buffer, &s, sizeof(s));
-    r.bytesReturned = sizeof(s);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, SimCurrentStreamingStatus());
 }
 
 VedraStatus GetRates(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraSampleRateInfo));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraSampleRateInfo));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     VedraSampleRateInfo info = {};
     info.sampleRate = g->sampleRate;
     info.rateCount = (g->malformed & VSIM_MALFORMED_RATE_COUNT) ? 50 : SIM_RATE_COUNT;
-    for (uint32_t i = 0; i < VEDRA_MAX_SAMPLE_RATES; ++i)
-        info.rates[i] = i < SIM_RATE_COUNT ? kRates[i] : 32000 + i;
-    if (!(g->malformed & VSIM_MALFORMED_RATE_COUNT))
-        for (uint32_t i = SIM_RATE_COUNT; i < VEDRA_MAX_SAMPLE_RATES; ++i)
-            info.rates[i] = 0;
-    memcpy(r.buffer, &info, sizeof(info));
-    r.bytesReturned = sizeof(info);
-    return VEDRA_STATUS_SUCCESS;
+    // A malformed answer (count 50) fills the record's spare slots as well.
+    for (uint32_t i = SIM_RATE_COUNT; i < VEDRA_MAX_SAMPLE_RATES; ++i)
+        info.rates[i] = (g->malformed & VSIM_MALFORMED_RATE_COUNT) ? 32000 + i : 0;
+    for (uint32_t i = 0; i < SIM_RATE_COUNT; ++i)
+        info.rates[i] = kRates[i];
+    return SimAnswer(r, info);
 }
 
 VedraStatus GetBuffers(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraBufferSettings));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraBufferSettings));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     VedraBufferSettings b = {};
@@ -176,14 +154,12 @@ VedraStatus GetBuffers(SimRequest& r)
     b.asioBufferSamples = kAsioSamples[g->asioBufferSize] * factor;
     b.streamingBufferTime = (uint32_t)((uint64_t)streamingSamples * 1000000u / g->sampleRate);
     b.asioBufferTime = (uint32_t)((uint64_t)b.asioBufferSamples * 1000000u / g->sampleRate);
-    memcpy(r.buffer, &b, sizeof(b));
-    r.bytesReturned = sizeof(b);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, b);
 }
 
 VedraStatus SetRate(SimRequest& r, bool announce)
 {
-    VedraStatus status = CheckSizes(r, sizeof(uint32_t), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(uint32_t), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     uint32_t rate = SimRead<uint32_t>(r.buffer);
@@ -204,7 +180,7 @@ VedraStatus SetRate(SimRequest& r, bool announce)
 
 VedraStatus SetBuffers(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, VEDRA_BUFFER_SETTINGS_SET_SIZE, 0);
+    VedraStatus status = SimCheckSizes(r, VEDRA_BUFFER_SETTINGS_SET_SIZE, 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     uint32_t streaming = SimRead<uint32_t>(r.buffer);
@@ -225,7 +201,7 @@ VedraStatus SetBuffers(SimRequest& r)
 
 VedraStatus Policy(SimRequest& r, bool set)
 {
-    VedraStatus status = set ? CheckSizes(r, 4, 0) : CheckSizes(r, 0, 4);
+    VedraStatus status = set ? SimCheckSizes(r, 4, 0) : SimCheckSizes(r, 0, 4);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     if (set) {
@@ -239,7 +215,7 @@ VedraStatus Policy(SimRequest& r, bool set)
 
 VedraStatus Select(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraStreamingDeviceSelection), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraStreamingDeviceSelection), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto selection = SimRead<VedraStreamingDeviceSelection>(r.buffer);
@@ -259,12 +235,10 @@ VedraStatus Select(SimRequest& r)
 
 VedraStatus Counters(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraStatusCounters));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraStatusCounters));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
-    memcpy(r.buffer, &g->counters, sizeof(VedraStatusCounters));
-    r.bytesReturned = sizeof(VedraStatusCounters);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, g->counters);
 }
 
 void ChannelName(wchar_t* name, uint32_t direction, uint32_t index)
@@ -295,7 +269,7 @@ void ChannelName(wchar_t* name, uint32_t direction, uint32_t index)
 
 VedraStatus Channels(SimRequest& r, uint32_t direction)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraChannelList));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraChannelList));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto* list = reinterpret_cast<VedraChannelList*>(r.buffer);
@@ -317,7 +291,7 @@ VedraStatus Channels(SimRequest& r, uint32_t direction)
 
 VedraStatus Channel(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraChannelKey), sizeof(VedraChannelInfo));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraChannelKey), sizeof(VedraChannelInfo));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto key = SimRead<VedraChannelKey>(r.buffer);
@@ -333,14 +307,12 @@ VedraStatus Channel(SimRequest& r)
     info.key = key;
     info.deviceId = unit->id;
     ChannelName(info.channelName, direction, index);
-    memcpy(r.buffer, &info, sizeof(info));
-    r.bytesReturned = sizeof(info);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, info);
 }
 
 VedraStatus Handshake(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraInterfaceVersion));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraInterfaceVersion));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     VedraInterfaceVersion v = {};
@@ -350,12 +322,24 @@ VedraStatus Handshake(SimRequest& r)
     v.driverMinor = VSIM_DRIVER_MINOR;
     v.driverBuild = VSIM_DRIVER_BUILD;
     v.flags = VEDRA_VERSION_FLAG_DEBUG; // the simulation calls itself a debug build
-    memcpy(r.buffer, &v, sizeof(v));
-    r.bytesReturned = sizeof(v);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, v);
 }
 
 } // namespace
+
+VedraStreamingStatus SimCurrentStreamingStatus()
+{
+    VedraStreamingStatus s = {};
+    s.state = g->state;
+    s.selectionMode = g->selectionMode;
+    s.sampleRate = g->sampleRate;
+    s.demandA = g->streams.demandA;
+    s.inUseA = g->streams.inUseA;
+    s.inUseB = g->streams.inUseB;
+    s.demandB = g->streams.demandB;
+    s.demandC = g->streams.demandC;
+    return s;
+}
 
 void SimResetStreaming()
 {

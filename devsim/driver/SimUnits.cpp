@@ -20,15 +20,6 @@ bool ValidArray(uint32_t inLength, uint32_t outLength, uint32_t recordSize, uint
     return true;
 }
 
-VedraStatus CheckSizes(const SimRequest& r, uint32_t in, uint32_t out)
-{
-    if (r.inLength != in)
-        return VEDRA_STATUS_INVALID_INBUFFER_SIZE;
-    if (r.outLength != out)
-        return VEDRA_STATUS_INVALID_OUTBUFFER_SIZE;
-    return VEDRA_STATUS_SUCCESS;
-}
-
 MixerPin Pin(uint8_t kind, uint8_t channel)
 {
     MixerPin pin = {};
@@ -116,7 +107,7 @@ void InitUnit(SimUnit* unit, const VedraSimUnitSpec& unitSpec)
 
 VedraStatus GetSpdifStatus(SimRequest& r, SimUnit* unit)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSpdifStatus), sizeof(VedraSpdifStatus));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSpdifStatus), sizeof(VedraSpdifStatus));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto query = SimRead<VedraSpdifStatus>(r.buffer);
@@ -124,14 +115,12 @@ VedraStatus GetSpdifStatus(SimRequest& r, SimUnit* unit)
         return VEDRA_STATUS_OBJECT_NOT_FOUND;
     VedraSpdifStatus answer = unit->spdif;
     answer.input = query.input;
-    memcpy(r.buffer, &answer, sizeof(answer));
-    r.bytesReturned = sizeof(answer);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, answer);
 }
 
 VedraStatus PassThrough(SimRequest& r, SimUnit* unit, bool set)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraSpdifPassThrough), set ? 0 : sizeof(VedraSpdifPassThrough));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraSpdifPassThrough), set ? 0 : sizeof(VedraSpdifPassThrough));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto record = SimRead<VedraSpdifPassThrough>(r.buffer);
@@ -147,14 +136,12 @@ VedraStatus PassThrough(SimRequest& r, SimUnit* unit, bool set)
         return VEDRA_STATUS_SUCCESS;
     }
     record.on = unit->passThrough;
-    memcpy(r.buffer, &record, sizeof(record));
-    r.bytesReturned = sizeof(record);
-    return VEDRA_STATUS_SUCCESS;
+    return SimAnswer(r, record);
 }
 
 VedraStatus Bypass(SimRequest& r, SimUnit* unit, uint8_t& value, bool set)
 {
-    VedraStatus status = set ? CheckSizes(r, 1, 0) : CheckSizes(r, 0, 1);
+    VedraStatus status = set ? SimCheckSizes(r, 1, 0) : SimCheckSizes(r, 0, 1);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     if (set) {
@@ -174,7 +161,7 @@ VedraStatus Bypass(SimRequest& r, SimUnit* unit, uint8_t& value, bool set)
 
 VedraStatus EndpointVolume(SimRequest& r, SimUnit* unit, bool set)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraEndpointVolume), set ? 0 : sizeof(VedraEndpointVolume));
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraEndpointVolume), set ? 0 : sizeof(VedraEndpointVolume));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto record = SimRead<VedraEndpointVolume>(r.buffer);
@@ -193,7 +180,7 @@ VedraStatus EndpointVolume(SimRequest& r, SimUnit* unit, bool set)
 
 VedraStatus Control(SimRequest& r, uint32_t* table)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraControlSetting), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraControlSetting), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto setting = SimRead<VedraControlSetting>(r.buffer);
@@ -206,7 +193,7 @@ VedraStatus Control(SimRequest& r, uint32_t* table)
 template <typename Record>
 VedraStatus StoreRecord(SimRequest& r, Record& stored, uint32_t& writes, bool valid)
 {
-    VedraStatus status = CheckSizes(r, sizeof(Record), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(Record), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     if (!valid)
@@ -401,7 +388,7 @@ VedraStatus Effect(SimRequest& r, SimUnit* unit, bool set)
 
 VedraStatus ChannelLayout(SimRequest& r, SimUnit* unit)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraChannelLayout));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraChannelLayout));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     SimFillLayout(unit, reinterpret_cast<VedraChannelLayout*>(r.buffer));
@@ -557,7 +544,7 @@ SimUnit* SimUnitAt(uint32_t index)
 
 VedraStatus SimGetDeviceList(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, 0, sizeof(VedraDeviceList));
+    VedraStatus status = SimCheckSizes(r, 0, sizeof(VedraDeviceList));
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto* list = reinterpret_cast<VedraDeviceList*>(r.buffer);
@@ -592,7 +579,7 @@ VedraStatus SimGetDeviceList(SimRequest& r)
 
 VedraStatus SimBindDevice(SimRequest& r)
 {
-    VedraStatus status = CheckSizes(r, sizeof(VedraDeviceId), 0);
+    VedraStatus status = SimCheckSizes(r, sizeof(VedraDeviceId), 0);
     if (status != VEDRA_STATUS_SUCCESS)
         return status;
     auto id = SimRead<VedraDeviceId>(r.buffer);
