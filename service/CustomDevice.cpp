@@ -33,21 +33,20 @@ CustomDevice::~CustomDevice()
 
 void CustomDevice::OnTimer(uint32_t, uint32_t) {}
 
-bool CustomDevice::HasUsableSerialNumber(std::wstring& serialNumber) const
+bool CustomDevice::OpenConfigurationKey(WnRegistryKey& key) const
 {
-    serialNumber = GetSerialNumber();
+    const std::wstring serialNumber = GetSerialNumber();
     // An empty name would open the "Devices" key itself, a backslash a key
     // below another unit's: neither is this unit's key.
-    return !serialNumber.empty() && serialNumber.find(L'\\') == std::wstring::npos;
+    if (serialNumber.empty() || serialNumber.find(L'\\') != std::wstring::npos)
+        return false;
+    return WnRegistryTree(root, productPath).OpenDeviceKey(serialNumber.c_str(), key) == ERROR_SUCCESS;
 }
 
 void CustomDevice::ReadConfiguration()
 {
-    std::wstring serialNumber;
-    if (!HasUsableSerialNumber(serialNumber))
-        return;
     WnRegistryKey key;
-    if (WnRegistryTree(root, productPath).OpenDeviceKey(serialNumber.c_str(), key) != ERROR_SUCCESS)
+    if (!OpenConfigurationKey(key))
         return;
     // A missing or malformed value leaves the field as it was.
     key.ReadDword(kRenderValueName, renderConfiguration);
@@ -56,11 +55,8 @@ void CustomDevice::ReadConfiguration()
 
 void CustomDevice::WriteConfiguration() const
 {
-    std::wstring serialNumber;
-    if (!HasUsableSerialNumber(serialNumber))
-        return;
     WnRegistryKey key;
-    if (WnRegistryTree(root, productPath).OpenDeviceKey(serialNumber.c_str(), key) != ERROR_SUCCESS)
+    if (!OpenConfigurationKey(key))
         return;
     key.WriteDword(kRenderValueName, renderConfiguration);
     key.WriteDword(kCaptureValueName, captureConfiguration);

@@ -6,6 +6,7 @@
 
 #include "VedraDeviceCtrl.h"
 #include "WnCallbacks.h"
+#include "WnRegistryKey.h"
 #include "WnWaitableTimer.h"
 
 // The service's object for one attached unit: sets up its virtual inputs
@@ -42,8 +43,9 @@ protected:
 private:
     void ReadConfiguration();
     void WriteConfiguration() const;
-    // False when the unit's serial number cannot name a key of its own.
-    bool HasUsableSerialNumber(std::wstring& serialNumber) const;
+    // The unit's registry key, opened (and created) for reading and writing;
+    // false when it cannot be opened or the serial number names no key of its own.
+    bool OpenConfigurationKey(WnRegistryKey& key) const;
     VedraStatus SendEndpointRecord();
     VedraStatus SwitchControls(uint32_t value);
     // The two gains of each pair of an endpoint entry; returns how many.
